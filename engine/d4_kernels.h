@@ -1,0 +1,36 @@
+#pragma once
+// The four periodic D4 line kernels and their tables, indexed by SimdLevel.
+//
+// Contract (every form, every level): src and dst are 16-byte aligned, never
+// overlap, and every index is taken modulo the line length (periodic extension).
+//   d4_analysis     count = n (multiple of 8, >= 16): dst[0, n/2) low band,
+//                   dst[n/2, n) high band of src[0, n).
+//   d4_synthesis    count = m (multiple of 4, >= 8): low src[0, m), high
+//                   src[m, 2m) -> dst[0, 2m).
+//   d4_odd_lowpass  count = n (multiple of 8, >= 16): dst[0, n/2), low band at
+//                   the odd phase.
+//   d4_odd_upsample count = m (multiple of 4, >= 8): dst[0, 2m), low-band-only
+//                   synthesis at the odd phase.
+// Entries 0 and 1 compute the level-1 arithmetic (sequential sums; the odd
+// low-pass's last four outputs in double), entry 2 the level-2 arithmetic
+// (pairwise sums). The plain "_c" forms are the reference: each vector form
+// is bit-identical to the plain form of its level.
+#include <cstdint>
+
+using D4Kernel = void (*)(const float* src, int32_t count, float* dst);
+
+extern const D4Kernel AnalysisKernels[3];
+extern const D4Kernel SynthesisKernels[3];
+extern const D4Kernel OddLowpassKernels[3];
+extern const D4Kernel OddUpsampleKernels[3];
+
+// The single-precision filter coefficients (exact bit patterns).
+extern const float kD4H0, kD4H1, kD4H2, kD4H3;
+
+// Plain forms: "_l1" = level-1 summation order, "_l2" = level-2 order.
+void d4_analysis_l1_c(const float* src, int32_t n, float* dst);
+void d4_analysis_l2_c(const float* src, int32_t n, float* dst);
+void d4_synthesis_c(const float* src, int32_t m, float* dst);
+void d4_odd_lowpass_l1_c(const float* src, int32_t n, float* dst);
+void d4_odd_lowpass_l2_c(const float* src, int32_t n, float* dst);
+void d4_odd_upsample_c(const float* src, int32_t m, float* dst);

@@ -1,0 +1,38 @@
+#pragma once
+// The work buffers as the passes see them: plain pointers into the aligned
+// allocations that the plug-in shell owns, plus the geometry they were sized for.
+//
+// W x H is the buffer geometry (800x512, 1472x1120 or 1952x1120), N the window
+// length. Slot planes are slot-interleaved: position p of slot s is element
+// (p - p % 4) * N + 4 * s + p % 4.
+#include <cstdint>
+
+struct WorkPlanes {
+  int32_t W = 0;  // BufferWidth
+  int32_t H = 0;  // BufferHeight
+  int32_t N = 0;  // WindowCount
+
+  int16_t* PartLineBuffers[4] = {};  // 4 lines of W int16
+  float* LumaLineBuffers[4] = {};    // 4 lines of W floats
+  float* LumaSlotPlanesA = nullptr;  // N x H x W floats
+  float* LumaSlotPlanesB = nullptr;  // N x H x W floats
+  float* LumaWorkPlane = nullptr;    // H x W floats, row-major
+
+  float* CbLineBuffers[4] = {};      // 4 lines of H floats
+  float* CbSlotPlanesA = nullptr;    // N x H x W/2 floats
+  float* CbSlotPlanesB = nullptr;
+  int16_t* CbOutPlane = nullptr;     // W/2 lines of H int16
+
+  float* CrLineBuffers[4] = {};
+  float* CrSlotPlanesA = nullptr;
+  float* CrSlotPlanesB = nullptr;
+  int16_t* CrOutPlane = nullptr;
+
+  // Six 16-byte vectors: 0..2 temporal luma/Cb/Cr, 3..5 spatial luma/Cb/Cr.
+  float* ScratchVectors[6] = {};
+};
+
+// Element index of position p of slot s in a slot plane of window length n.
+inline int64_t slot_index(int64_t p, int32_t s, int32_t n) {
+  return (p - (p & 3)) * n + 4 * s + (p & 3);
+}

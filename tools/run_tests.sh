@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: an optimised build, a debug build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a 32-bit x86 build that
+# has the host's own record layout and arithmetic.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${JOBS:-2}
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs")
+}
+echo "== optimised build"
+run_suite build/release -DCMAKE_BUILD_TYPE=Release
+echo "== debug build with sanitizers"
+run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUIETLOOM_BENCH=OFF \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
+  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined"
+echo "== 32-bit x86 build"
+run_suite build/x86-32 -DCMAKE_BUILD_TYPE=Release -DQUIETLOOM_BENCH=OFF -DQUIETLOOM_CLI=OFF \
+  -DQUIETLOOM_GTEST_FROM_SOURCE=ON -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 \
+  -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_SYSTEM_PROCESSOR=i686
+if [ -x tools/windows_check.sh ]; then
+  echo "== 32-bit Windows plug-in under wine"
+  tools/windows_check.sh
+fi
