@@ -1,0 +1,84 @@
+#pragma once
+// A stand-in for the video editor: it loads nothing, but plays the host's part
+// for a module reached through its plug-in table. It owns the FILTER record
+// with the track and check arrays, the EXFUNC services and the
+// FILTER_PROC_INFO of each call; its filtering cache serves frames of a clip
+// as buffers of max_w x max_h pixels with stride max_w; exec_multi_thread_func
+// runs on a persistent pool of workers.
+//
+// The EXFUNC services are plain function pointers without a context, so one
+// StandInHost at a time may be active in a process.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "plugin/host_api.h"
+
+// A clip the host can fetch frames from, in any order.
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  virtual int frame_count() const = 0;
+  // Writes frame n (0 <= n < frame_count) as height() rows of width() pixels
+  // at dst, rows `stride` pixels apart. Returns false when it cannot.
+  virtual bool read_frame(int n, PIXEL_YC* dst, int stride) = 0;
+};
+
+struct HostOptions {
+  int thread_num = 0;  // workers behind exec_multi_thread_func; 0 = number of cores
+  int max_w = 0;       // frame buffer width; 0 = the clip width rounded up to 16
+  int max_h = 0;       // frame buffer height; 0 = the clip height rounded up to 16
+};
+
+struct HostCounters {
+  int set_cache_size_calls = 0;
+  int last_cache_size = 0;         // the d argument of the last call
+  int filter_window_update_calls = 0;
+  int is_filter_active_calls = 0;
+  int exec_multi_thread_calls = 0;
+  std::vector<int> fetched;        // frame numbers asked of get_ycp_filtering_cache_ex
+};
+
+class StandInHost {
+ public:
+  StandInHost(FILTER_DLL* table, const HostOptions& options);
+  ~StandInHost();  // calls func_exit when init() succeeded and exit() was not called
+  StandInHost(const StandInHost&) = delete;
+  StandInHost& operator=(const StandInHost&) = delete;
+
+  FILTER* filter();              // the record every callback receives
+  int thread_num() const;
+
+  void set_track(int index, int value);  // changes the value only; see update()
+  void set_check(int index, int value);
+  int track(int index) const;
+  int check(int index) const;
+
+  BOOL init();                   // func_init, then func_update(fp, 0)
+  BOOL update(int status);       // func_update
+  BOOL exit();                   // func_exit
+  BOOL save_start();             // func_save_start
+  BOOL window_message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Renders frame n of the clip through func_proc: ycp_edit starts as frame n,
+  // the result (width() x height() of the clip) is copied to out with stride
+  // out_stride. Returns func_proc's result.
+  BOOL process(FrameSource& clip, int n, PIXEL_YC* out, int out_stride);
+
+  void set_filter_active(bool active);   // what is_filter_active answers
+  // Makes get_ycp_filtering_cache_ex answer null for the frames where the
+  // predicate is true (nullptr: deliver every frame).
+  void set_fetch_failure(std::function<bool(int)> fails);
+  const HostCounters& counters() const;
+  void reset_counters();
+
+  // The FILTER_PROC_INFO of the last process() call, as func_proc left it.
+  const FILTER_PROC_INFO& last_proc_info() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
