@@ -25,8 +25,8 @@ namespace {
 
 // Patches are numbered j = 3k + m (k, m = 0..2): patch j is centred on row
 // y + (k - 1) f and column x + (m - 1); element e = 3r + c of a patch lies
-// (r - 1) f rows and (c - 1) columns from its centre. Patch 4 is the pixel's own.
-constexpr int kOwnPatch = 4;
+// (r - 1) f rows and (c - 1) columns from its centre. Patch 4 is the pixel's
+// own; the others are compared with it in this order.
 constexpr int kNeighbourPatches[8] = {0, 1, 2, 3, 5, 6, 7, 8};
 constexpr int kNonCentreElements[8] = {0, 1, 2, 3, 5, 6, 7, 8};
 constexpr int32_t kMeanWeights[9] = {1, 1, 1, 1, 8, 1, 1, 1, 1};  // sum 16
@@ -47,35 +47,37 @@ int16_t filtered_luma(const PIXEL_YC* at, ptrdiff_t row_step, int32_t t1, int32_
   }
   const int32_t m = (s + 8) >> 4;
 
-  int16_t patch[9][9];
-  for (int j = 0; j < 9; ++j) {
-    const PIXEL_YC* centre = at + (j / 3 - 1) * row_step + (j % 3 - 1);
-    for (int e = 0; e < 9; ++e) {
-      const PIXEL_YC* sample = centre + (e / 3 - 1) * row_step + (e % 3 - 1);
-      patch[j][e] = static_cast<int16_t>(sample->y - m);
-    }
+  // The nine patches overlap: together they cover the 5x5 block on rows
+  // y - 2f .. y + 2f and columns x - 2 .. x + 2, and element e = 3r + c of
+  // patch j = 3k + m is block[k + r][m + c]. Each of the 25 values is reduced
+  // by m once; the patches are read from the block.
+  int16_t block[5][5];
+  for (int r = 0; r < 5; ++r) {
+    const PIXEL_YC* row = at + (r - 2) * row_step;
+    for (int c = 0; c < 5; ++c) block[r][c] = static_cast<int16_t>(row[c - 2].y - m);
   }
 
-  const int16_t* own = patch[kOwnPatch];
-  int32_t acc = own[4];
+  int32_t acc = block[2][2];
   int32_t n = 1;
   for (int j : kNeighbourPatches) {
-    const int16_t* other = patch[j];
+    const int k = j / 3, mm = j % 3;
     // A difference at or above t1 counts as t2 and alone makes the sum reach
-    // t2, so the neighbour is rejected at once (thresholds are never negative;
-    // with a negative threshold nothing is accepted).
+    // t2, so the neighbour is accepted exactly when the largest difference is
+    // below t1 and the plain sum below t2 (thresholds are never negative; with
+    // a negative threshold nothing is accepted).
     int32_t sum = 0;
-    bool close = true;
+    int32_t largest = 0;
     for (int e : kNonCentreElements) {
-      const int32_t d = std::abs(static_cast<int32_t>(own[e]) - static_cast<int32_t>(other[e]));
-      if (d >= t1) {
-        close = false;
-        break;
-      }
+      const int r = e / 3, c = e % 3;
+      const int32_t own = block[1 + r][1 + c];
+      const int32_t other = block[k + r][mm + c];
+      const int32_t d = std::abs(own - other);
+      largest = std::max(largest, d);
       sum += d;
     }
+    const bool close = largest < t1;
     if (close && sum < t2) {
-      acc += other[4];
+      acc += block[k + 1][mm + 1];
       n += 1;
     }
   }
