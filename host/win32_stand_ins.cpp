@@ -2,6 +2,7 @@
 #include "host/win32_stand_ins.h"
 
 #include <algorithm>
+#include <deque>
 #include <cstdint>
 
 namespace {
@@ -12,7 +13,7 @@ constexpr uintptr_t kHandleStep = 0x10;
 constexpr uintptr_t kDefaultOwner = 0x50100;
 constexpr uintptr_t kSettingsWindow = 0x50200;
 
-std::vector<Win32Call> g_calls;
+std::deque<Win32Call> g_calls;
 std::vector<HFONT> g_live_fonts;  // made by CreateFontA, not yet deleted
 uintptr_t g_owner = kDefaultOwner;
 bool g_create_window_fails = false;
@@ -38,7 +39,7 @@ std::optional<std::string> copy_string(LPCSTR text) {
 
 }  // namespace
 
-const std::vector<Win32Call>& win32_calls() { return g_calls; }
+const std::deque<Win32Call>& win32_calls() { return g_calls; }
 void clear_win32_calls() { g_calls.clear(); }
 
 void set_owner_window(HWND owner) { g_owner = reinterpret_cast<uintptr_t>(owner); }

@@ -6,6 +6,7 @@
 // Handles are distinct non-null values that no real object has. The log is
 // not locked: the module calls these from the host's calling thread only.
 #if !defined(_WIN32)
+#include <deque>
 #include <optional>
 #include <string>
 #include <variant>
@@ -54,8 +55,9 @@ struct DeleteObjectCall {
 using Win32Call =
     std::variant<CreateWindowCall, SendMessageCall, GetWindowCall, CreateFontCall, DeleteObjectCall>;
 
-// Every call since the last clear, in call order.
-const std::vector<Win32Call>& win32_calls();
+// Every call since the last clear, in call order. A deque: references to
+// recorded calls stay valid while more are recorded.
+const std::deque<Win32Call>& win32_calls();
 void clear_win32_calls();
 
 // The calls of one kind, in call order.

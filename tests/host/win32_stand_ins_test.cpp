@@ -28,7 +28,7 @@ TEST_F(Win32StandIns, RecordEveryCallWithItsArgumentsInOrder) {
   GetWindow(window, 4);
   EXPECT_EQ(DeleteObject(font), 1);
 
-  const std::vector<Win32Call>& calls = win32_calls();
+  const auto& calls = win32_calls();
   ASSERT_EQ(calls.size(), 5u);
 
   const auto& create = std::get<CreateWindowCall>(calls[0]);
