@@ -7,7 +7,8 @@
 // runs on a persistent pool of workers.
 //
 // The EXFUNC services are plain function pointers without a context, so one
-// StandInHost at a time may be active in a process.
+// StandInHost at a time may be active in a process: constructing a second
+// one while another exists stops the program with a message.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,10 +37,16 @@ struct HostOptions {
 struct HostCounters {
   int set_cache_size_calls = 0;
   int last_cache_size = 0;         // the d argument of the last call
+  int last_cache_width = 0;        // its w, h and flag arguments
+  int last_cache_height = 0;
+  int last_cache_flag = 0;
   int filter_window_update_calls = 0;
   int is_filter_active_calls = 0;
   int exec_multi_thread_calls = 0;
   std::vector<int> fetched;        // frame numbers asked of get_ycp_filtering_cache_ex
+  // Service calls whose fp is not this host's record, or whose editp is not
+  // the host's edit handle; they are answered with 0 or null.
+  int foreign_context_calls = 0;
 };
 
 class StandInHost {
@@ -72,6 +79,9 @@ class StandInHost {
   // Makes get_ycp_filtering_cache_ex answer null for the frames where the
   // predicate is true (nullptr: deliver every frame).
   void set_fetch_failure(std::function<bool(int)> fails);
+  // Drops every frame the filtering cache holds, as a host does when the
+  // clip or an earlier filter changes; pointers fetched before are invalid.
+  void flush_filtering_cache();
   const HostCounters& counters() const;
   void reset_counters();
 

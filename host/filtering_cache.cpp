@@ -1,0 +1,50 @@
+#include "host/filtering_cache.h"
+
+#include <algorithm>
+
+#include "host/stand_in_host.h"
+
+void fill_stale_outside(PIXEL_YC* buffer, int max_w, int max_h, int w, int h) {
+  for (int y = 0; y < max_h; ++y) {
+    PIXEL_YC* row = buffer + static_cast<size_t>(y) * max_w;
+    std::fill(row + (y < h ? w : 0), row + max_w, kStalePixel);
+  }
+}
+
+void FilteringCache::bind(FrameSource* clip, int max_w, int max_h) {
+  const Binding binding{clip, clip->width(), clip->height(), clip->frame_count(), max_w, max_h};
+  if (!(binding == binding_)) flush();
+  binding_ = binding;
+  clip_ = clip;
+}
+
+void FilteringCache::flush() { entries_.clear(); }
+
+void FilteringCache::set_frames_needed(int frames) {
+  capacity_ = std::max(frames, 1) + kMargin;
+}
+
+PIXEL_YC* FilteringCache::fetch(int n) {
+  if (clip_ == nullptr || n < 0 || n >= clip_->frame_count()) return nullptr;
+  if (fails_ && fails_(n)) return nullptr;
+
+  auto held = std::find_if(entries_.begin(), entries_.end(),
+                           [n](const Entry& e) { return e.frame == n; });
+  if (held != entries_.end()) {
+    std::rotate(entries_.begin(), held, held + 1);  // now the most recent
+    return entries_.front().pixels.get();
+  }
+
+  const size_t size = static_cast<size_t>(binding_.max_w) * binding_.max_h;
+  std::unique_ptr<PIXEL_YC[]> pixels(new PIXEL_YC[size]);
+  // The whole buffer starts stale: the clip writes only its picture area.
+  std::fill(pixels.get(), pixels.get() + size, kStalePixel);
+  if (!clip_->read_frame(n, pixels.get(), binding_.max_w)) return nullptr;
+
+  // Drop the least recently fetched frames first: a fresh buffer per frame
+  // (rather than reusing the dropped one) lets memory checkers catch a
+  // module that keeps a pointer longer than the cache promises.
+  while (static_cast<int>(entries_.size()) >= capacity_) entries_.pop_back();
+  entries_.insert(entries_.begin(), Entry{n, std::move(pixels)});
+  return entries_.front().pixels.get();
+}
