@@ -8,7 +8,10 @@
 //
 // The EXFUNC services are plain function pointers without a context, so one
 // StandInHost at a time may be active in a process: constructing a second
-// one while another exists stops the program with a message.
+// one while another exists stops the program with a message. The services
+// other than exec_multi_thread_func keep unlocked counters and expect to be
+// called from the thread that entered the module's callback, as the module
+// does.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +35,7 @@ struct HostOptions {
   int thread_num = 0;  // workers behind exec_multi_thread_func; 0 = number of cores
   int max_w = 0;       // frame buffer width; 0 = the clip width rounded up to 16
   int max_h = 0;       // frame buffer height; 0 = the clip height rounded up to 16
+                       // (a size below the clip's stops the program)
 };
 
 struct HostCounters {
@@ -73,6 +77,13 @@ class StandInHost {
   // Renders frame n of the clip through func_proc: ycp_edit starts as frame n,
   // the result (width() x height() of the clip) is copied to out with stride
   // out_stride. Returns func_proc's result.
+  // Both frame buffers, and every frame the filtering cache serves, hold
+  // kStalePixel (host/filtering_cache.h) outside the clip's picture. The
+  // cache serves the clip only during the call and keeps its frames across
+  // calls with the same clip object and geometry. Answers 0 without calling
+  // the module when n is outside the clip or the clip cannot read it, and 0
+  // without copying when func_proc leaves ycp_edit pointing at neither of the
+  // host's two buffers (swapping ycp_edit and ycp_temp is allowed).
   BOOL process(FrameSource& clip, int n, PIXEL_YC* out, int out_stride);
 
   void set_filter_active(bool active);   // what is_filter_active answers
