@@ -6,7 +6,10 @@
 //
 // The functions are compiled for SSE3 one by one, so that the rest of a
 // 32-bit build stays at the SSE baseline; the tables call them only at
-// SimdLevel 2.
+// SimdLevel 2. The pairwise sums come from even/odd shuffles rather than from
+// SSE3's horizontal adds: one window per output multiplied by the whole filter
+// and reduced with two rounds of haddps gives the same numbers, but measured
+// at about half the speed.
 #include "engine/x86/d4_kernels_sse3.h"
 
 #include <pmmintrin.h>
@@ -31,10 +34,10 @@ D4_SSE3 inline __m128 shift_by_two(__m128 a, __m128 b) {
 }  // namespace
 
 D4_SSE3 void d4_analysis_sse3(const float* src, int32_t n, float* dst) {
-  // Each window x[2k .. 2k+3] is multiplied by the whole filter at once; two
-  // rounds of horizontal adds then form (p0 + p1) + (p2 + p3) per output.
-  const __m128 h = _mm_setr_ps(kD4H0, kD4H1, kD4H2, kD4H3);
-  const __m128 g = _mm_setr_ps(kD4G0, kD4G1, kD4G2, kD4G3);
+  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
+  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
+  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
+  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
   float* low = dst;
   float* high = dst + n / 2;
   __m128 a = _mm_load_ps(src);
@@ -42,14 +45,18 @@ D4_SSE3 void d4_analysis_sse3(const float* src, int32_t n, float* dst) {
     // Outputs i/2 .. i/2+3 read x[i .. i+9]; the last step wraps to x[0], x[1].
     const __m128 b = _mm_load_ps(src + i + 4);
     const __m128 c = _mm_load_ps(i + 8 < n ? src + i + 8 : src);
-    const __m128 s = shift_by_two(a, b);  // window of output k+1
-    const __m128 t = shift_by_two(b, c);  // window of output k+3
-    const __m128 lo01 = _mm_hadd_ps(_mm_mul_ps(a, h), _mm_mul_ps(s, h));
-    const __m128 lo23 = _mm_hadd_ps(_mm_mul_ps(b, h), _mm_mul_ps(t, h));
-    const __m128 hi01 = _mm_hadd_ps(_mm_mul_ps(a, g), _mm_mul_ps(s, g));
-    const __m128 hi23 = _mm_hadd_ps(_mm_mul_ps(b, g), _mm_mul_ps(t, g));
-    _mm_store_ps(low + i / 2, _mm_hadd_ps(lo01, lo23));
-    _mm_store_ps(high + i / 2, _mm_hadd_ps(hi01, hi23));
+    const __m128 x0 = evens(a, b);  // x[2k]   for the four outputs k
+    const __m128 x1 = odds(a, b);   // x[2k+1]
+    const __m128 s = shift_by_two(a, b);
+    const __m128 t = shift_by_two(b, c);
+    const __m128 x2 = evens(s, t);  // x[2k+2]
+    const __m128 x3 = odds(s, t);   // x[2k+3]
+    const __m128 lo_front = _mm_add_ps(_mm_mul_ps(h0, x0), _mm_mul_ps(h1, x1));
+    const __m128 lo_back = _mm_add_ps(_mm_mul_ps(h2, x2), _mm_mul_ps(h3, x3));
+    const __m128 hi_front = _mm_add_ps(_mm_mul_ps(g0, x0), _mm_mul_ps(g1, x1));
+    const __m128 hi_back = _mm_add_ps(_mm_mul_ps(g2, x2), _mm_mul_ps(g3, x3));
+    _mm_store_ps(low + i / 2, _mm_add_ps(lo_front, lo_back));
+    _mm_store_ps(high + i / 2, _mm_add_ps(hi_front, hi_back));
     a = c;
   }
 }
