@@ -26,10 +26,11 @@ inline __m128 shift_by_two(__m128 a, __m128 b) {
   return _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 3, 2));
 }
 
-// (previous3, current0, current1, current2): the four samples one place back.
-inline __m128 back_by_one(__m128 previous, __m128 current) {
-  const __m128 edge = _mm_shuffle_ps(previous, current, _MM_SHUFFLE(0, 0, 3, 3));
-  return _mm_shuffle_ps(edge, current, _MM_SHUFFLE(2, 1, 2, 0));
+// (previous3, current0, current1, current2), the four samples one place back,
+// from two_back = shift_by_two(previous, current) = (previous2, previous3,
+// current0, current1).
+inline __m128 back_by_one(__m128 two_back, __m128 current) {
+  return _mm_shuffle_ps(two_back, current, _MM_SHUFFLE(2, 1, 2, 1));
 }
 
 }  // namespace
@@ -77,8 +78,8 @@ void d4_synthesis_sse(const float* src, int32_t m, float* dst) {
   // First step, k = 0 .. 3; L[k-1] of k = 0 is L[m-1].
   __m128 l = _mm_load_ps(low);
   __m128 h = _mm_load_ps(high);
-  __m128 lp = back_by_one(_mm_load_ps(low + m - 4), l);
-  __m128 hp = back_by_one(_mm_load_ps(high + m - 4), h);
+  __m128 lp = back_by_one(shift_by_two(_mm_load_ps(low + m - 4), l), l);
+  __m128 hp = back_by_one(shift_by_two(_mm_load_ps(high + m - 4), h), h);
   {
     // k = 0, 1: ((L[k] term + L[p] term) + H[k] term) + H[p] term.
     __m128 e01 = _mm_add_ps(_mm_mul_ps(h0, l), _mm_mul_ps(h2, lp));
@@ -104,8 +105,8 @@ void d4_synthesis_sse(const float* src, int32_t m, float* dst) {
     const __m128 h_prev = h;
     l = _mm_load_ps(low + k);
     h = _mm_load_ps(high + k);
-    lp = back_by_one(l_prev, l);
-    hp = back_by_one(h_prev, h);
+    lp = back_by_one(shift_by_two(l_prev, l), l);
+    hp = back_by_one(shift_by_two(h_prev, h), h);
     __m128 even = _mm_add_ps(_mm_mul_ps(h0, l), _mm_mul_ps(g0, h));
     even = _mm_add_ps(even, _mm_mul_ps(h2, lp));
     even = _mm_add_ps(even, _mm_mul_ps(g2, hp));
@@ -153,8 +154,8 @@ void d4_odd_upsample_sse(const float* src, int32_t m, float* dst) {
   __m128 previous = _mm_load_ps(src + m - 4);
   for (int32_t k = 0; k < m; k += 4) {
     const __m128 a0 = _mm_load_ps(src + k);
-    const __m128 a1 = back_by_one(previous, a0);   // a[k-1]
     const __m128 a2 = shift_by_two(previous, a0);  // a[k-2]
+    const __m128 a1 = back_by_one(a2, a0);         // a[k-1]
     const __m128 odd = _mm_add_ps(_mm_mul_ps(h0, a0), _mm_mul_ps(h2, a1));
     const __m128 even = _mm_add_ps(_mm_mul_ps(h1, a1), _mm_mul_ps(h3, a2));
     _mm_store_ps(dst + 2 * k, _mm_unpacklo_ps(even, odd));
