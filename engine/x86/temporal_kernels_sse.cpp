@@ -62,7 +62,6 @@ void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* 
     __m128 s2 = _mm_setzero_ps();
     __m128 sx = x0;
     __m128 stx = _mm_setzero_ps();
-    __m128 any_taken = _mm_setzero_ps();
 #pragma GCC unroll 8
     for (int k = 0; k < kNeighbours; ++k) {
       const __m128 xt = _mm_load_ps(group + offset[k]);
@@ -73,9 +72,16 @@ void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* 
       s1 = _mm_add_ps(s1, _mm_and_ps(taken, time[k]));
       s2 = _mm_add_ps(s2, _mm_and_ps(taken, time_squared[k]));
       sx = _mm_add_ps(sx, addend);
-      stx = _mm_add_ps(stx, _mm_mul_ps(time[k], addend));
-      any_taken = _mm_or_ps(any_taken, taken);
+      // 1 * x = x and -1 * x = -x exactly, and s + (-x) is s - x to the bit.
+      if (k == 0) {
+        stx = _mm_sub_ps(stx, addend);
+      } else if (k == 1) {
+        stx = _mm_add_ps(stx, addend);
+      } else {
+        stx = _mm_add_ps(stx, _mm_mul_ps(time[k], addend));
+      }
     }
+    const __m128 any_taken = _mm_cmpneq_ps(nt, _mm_setzero_ps());
     __m128 numerator;
     __m128 denominator;
     if constexpr (kFullFit) {
