@@ -26,6 +26,8 @@ extern const D4Kernel OddUpsampleKernels[3];
 
 // The single-precision filter coefficients (exact bit patterns).
 extern const float kD4H0, kD4H1, kD4H2, kD4H3;
+// The high-pass filter (g0, g1, g2, g3) = (h3, -h2, h1, -h0), exact negations.
+extern const float kD4G0, kD4G1, kD4G2, kD4G3;
 
 // Plain forms: "_l1" = level-1 summation order, "_l2" = level-2 order.
 void d4_analysis_l1_c(const float* src, int32_t n, float* dst);
