@@ -99,9 +99,10 @@ TEST(OutputPassConversion, NanLumaEndsAtLowerBound) {
   EXPECT_EQ(f.pixel(0, 0).y, -8192);
 }
 
-// Puts `sample` into both chroma planes at the position read by pixels 0, 1 of row 0.
-void set_row0_chroma(OutputFixture& f, int16_t sample) {
-  const int32_t at = (kW - kWidth) / 4 * kH + (kH - kHeight) / 2;
+// Puts `sample` into the Cb plane and its negation into the Cr plane at the
+// position read by pixels 2i and 2i + 1 of row 0.
+void set_row0_chroma(OutputFixture& f, int32_t i, int16_t sample) {
+  const int32_t at = ((kW - kWidth) / 4 + i) * kH + (kH - kHeight) / 2;
   f.buffers.planes.CbOutPlane[at] = sample;
   f.buffers.planes.CrOutPlane[at] = static_cast<int16_t>(-sample);
 }
@@ -111,17 +112,18 @@ TEST(OutputPassChroma, GammaIndexIsClampedToTheTable) {
     int16_t sample;
     int16_t entry;
   };
-  const Case cases[] = {{0, 4095},     {1, 4096},      {4094, 8189}, {4095, 8190}, {4096, 8190},
-                        {8192, 8190},  {-4094, 1},     {-4095, 0},   {-4096, 0},   {-8192, 0}};
-  for (const Case& c : cases) {
-    OutputFixture f;
-    f.lut[8191] = -1;  // never read
-    f.job.chroma_gamma = true;
-    set_row0_chroma(f, c.sample);
-    output_rows(f.job, 0, 0, 0, 2);
-    const int16_t negated_entry =
-        static_cast<int16_t>(std::min(std::max(-c.sample + 4095, 0), 8190));
-    for (int x = 0; x < 2; ++x) {
+  const Case cases[] = {{0, 4095},    {1, 4096},  {4094, 8189}, {4095, 8190}, {4096, 8190},
+                        {8192, 8190}, {-4094, 1}, {-4095, 0},   {-4096, 0},   {-8192, 0}};
+  OutputFixture f;
+  f.lut[8191] = -1;  // never read
+  f.job.chroma_gamma = true;
+  for (int32_t i = 0; i < 10; ++i) set_row0_chroma(f, i, cases[i].sample);
+  output_rows(f.job, 0, 0, 0, 2);
+  for (int32_t i = 0; i < 10; ++i) {
+    const Case& c = cases[i];
+    // The Cr plane holds the negated sample: the table is read symmetrically.
+    const int16_t negated_entry = static_cast<int16_t>(8190 - c.entry);
+    for (int32_t x = 2 * i; x < 2 * i + 2; ++x) {
       EXPECT_EQ(f.pixel(x, 0).cb, c.entry) << "sample " << c.sample;
       EXPECT_EQ(f.pixel(x, 0).cr, negated_entry) << "sample " << -c.sample;
     }
@@ -129,12 +131,13 @@ TEST(OutputPassChroma, GammaIndexIsClampedToTheTable) {
 }
 
 TEST(OutputPassChroma, WithoutGammaSamplesPassUnchanged) {
-  for (int16_t sample : {int16_t{8192}, int16_t{-8192}, int16_t{4095}, int16_t{-1}}) {
-    OutputFixture f;
-    set_row0_chroma(f, sample);
-    output_rows(f.job, 0, 0, 0, 2);
-    EXPECT_EQ(f.pixel(0, 0).cb, sample);
-    EXPECT_EQ(f.pixel(1, 0).cr, -sample);
+  const int16_t samples[] = {8192, -8192, 4095, -1};
+  OutputFixture f;
+  for (int32_t i = 0; i < 4; ++i) set_row0_chroma(f, i, samples[i]);
+  output_rows(f.job, 0, 0, 0, 2);
+  for (int32_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(f.pixel(2 * i, 0).cb, samples[i]);
+    EXPECT_EQ(f.pixel(2 * i + 1, 0).cr, -samples[i]);
   }
 }
 
@@ -187,16 +190,17 @@ TEST(OutputPassArea, WritesExactlyThePaddedFrame) {
 }
 
 TEST(OutputPassWorkSplit, EveryWorkerCountGivesTheSameFrame) {
+  OutputFixture reference;
+  OutputFixture f;
   for (bool field_mode : {false, true}) {
     for (bool gamma : {false, true}) {
-      OutputFixture reference;
-      reference.job.field_mode = field_mode;
-      reference.job.chroma_gamma = gamma;
+      for (OutputFixture* run : {&reference, &f}) {
+        run->job.field_mode = field_mode;
+        run->job.chroma_gamma = gamma;
+      }
       reference.run_all_workers(1);
       for (int threads = 2; threads <= 5; ++threads) {
-        OutputFixture f;
-        f.job.field_mode = field_mode;
-        f.job.chroma_gamma = gamma;
+        std::fill(f.frame.begin(), f.frame.end(), PIXEL_YC{kGuard, kGuard, kGuard});
         f.run_all_workers(threads);
         ASSERT_EQ(0, std::memcmp(f.frame.data(), reference.frame.data(),
                                  f.frame.size() * sizeof(PIXEL_YC)))

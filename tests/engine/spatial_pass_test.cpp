@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/d4_kernels.h"
@@ -50,7 +51,7 @@ class Line {
 bool same_bits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
 // A deterministic picture: smooth structures plus pseudo-random texture.
-std::vector<PIXEL_YC> make_frame() {
+std::vector<PIXEL_YC> generate_frame() {
   std::vector<PIXEL_YC> frame(static_cast<size_t>(kStride) * kHeight);
   uint32_t state = 12345;
   auto noise = [&state](int amplitude) {
@@ -65,6 +66,11 @@ std::vector<PIXEL_YC> make_frame() {
       p.cb = static_cast<int16_t>(600 * std::sin(x * 0.03 + y * 0.02) + noise(30));
       p.cr = static_cast<int16_t>(-300 + 500 * std::cos(y * 0.04) + noise(30));
     }
+  return frame;
+}
+
+const std::vector<PIXEL_YC>& test_frame() {
+  static const std::vector<PIXEL_YC> frame = generate_frame();
   return frame;
 }
 
@@ -93,7 +99,7 @@ void enable_coring(FilterParameters& p) {
 
 struct SpatialFixture {
   TestWorkPlanes buffers{kW, kH, kN};
-  std::vector<PIXEL_YC> frame = make_frame();
+  const std::vector<PIXEL_YC>& frame = test_frame();
   FilterParameters params = plain_parameters();
   SpatialJob job;
 
@@ -117,6 +123,18 @@ struct SpatialFixture {
     return buffers.planes.LumaWorkPlane[row * kW + column];
   }
 };
+
+// The whole pass on one worker with neutral settings (no coring, unit gains,
+// no hue rotation, whole frames), slot 2. Run once and shared by the tests
+// that only read its results.
+const SpatialFixture& plain_run() {
+  static SpatialFixture* fixture = [] {
+    auto* f = new SpatialFixture;
+    f->run(1);
+    return f;
+  }();
+  return *fixture;
+}
 
 // Positions [first, first + length) of slot s of a slot plane.
 Line read_slot(const float* plane, int64_t first, int32_t length, int32_t slot) {
@@ -226,24 +244,27 @@ Line work_plane_row(const SpatialFixture& f, int32_t row) {
   return line;
 }
 
-TEST(SpatialLumaVertical, EachColumnIsOneAnalysisOfItsArrangedLine) {
-  for (bool field_mode : {false, true}) {
-    SpatialFixture f;
-    f.params.field_mode = field_mode;
-    luma_spatial_pass(f.job);
-    for (int32_t x : {0, 1, 357, kWidth - 1}) {
-      const Line column = luma_column(f, x);
-      Line expected(kH);
-      AnalysisKernels[1](column.data(), kH, expected.data());
-      EXPECT_TRUE(bit_equal(work_plane_column(f, kLumaLeft + x), expected))
-          << "column " << x << (field_mode ? " (fields)" : " (frame)");
-    }
+void expect_columns_are_one_analysis(const SpatialFixture& f) {
+  const bool field_mode = f.params.field_mode;
+  for (int32_t x : {0, 1, 357, kWidth - 1}) {
+    const Line column = luma_column(f, x);
+    Line expected(kH);
+    AnalysisKernels[1](column.data(), kH, expected.data());
+    EXPECT_TRUE(bit_equal(work_plane_column(f, kLumaLeft + x), expected))
+        << "column " << x << (field_mode ? " (fields)" : " (frame)");
   }
 }
 
+TEST(SpatialLumaVertical, EachColumnIsOneAnalysisOfItsArrangedLine) {
+  expect_columns_are_one_analysis(plain_run());
+  SpatialFixture fields;
+  fields.params.field_mode = true;
+  luma_spatial_pass(fields.job);
+  expect_columns_are_one_analysis(fields);
+}
+
 TEST(SpatialLumaVertical, PadColumnsRepeatTheEdgeColumns) {
-  SpatialFixture f;
-  luma_spatial_pass(f.job);
+  const SpatialFixture& f = plain_run();
   const Line first = work_plane_column(f, kLumaLeft);
   const Line last = work_plane_column(f, kLumaLeft + kWidth - 1);
   for (int32_t c = 0; c < kLumaLeft; ++c) EXPECT_TRUE(bit_equal(work_plane_column(f, c), first)) << c;
@@ -252,8 +273,7 @@ TEST(SpatialLumaVertical, PadColumnsRepeatTheEdgeColumns) {
 }
 
 TEST(SpatialLumaVertical, FoldBackWithoutCoringEqualsOneLevelUpToRounding) {
-  SpatialFixture single;
-  luma_spatial_pass(single.job);
+  const SpatialFixture& single = plain_run();
   SpatialFixture folded;
   folded.params.w2dy_on = true;  // mask thresholds 0: no pair is ever smooth
   for (int j = 0; j < 3; ++j) folded.params.w2dy_core_threshold[j] = 1000.0f;
@@ -271,8 +291,7 @@ TEST(SpatialLumaVertical, FoldBackWithoutCoringEqualsOneLevelUpToRounding) {
 // The level-1 detail of the fold-back is set B's level-1 detail, which is the
 // plain analysis' high band before coring: each value is kept or zeroed.
 TEST(SpatialLumaVertical, CoredHighBandKeepsOrZeroesEachValue) {
-  SpatialFixture plain;
-  luma_spatial_pass(plain.job);
+  const SpatialFixture& plain = plain_run();
   SpatialFixture cored;
   enable_coring(cored.params);
   luma_spatial_pass(cored.job);
@@ -294,10 +313,11 @@ TEST(SpatialLumaVertical, CoredHighBandKeepsOrZeroesEachValue) {
 }
 
 TEST(SpatialLumaHorizontal, StoredRowsAreTheDualPhaseSetsOfTheWorkPlaneRow) {
+  SpatialFixture level2;
+  level2.job.simd_level = 2;
+  luma_spatial_pass(level2.job);
   for (int32_t level : {1, 2}) {
-    SpatialFixture f;
-    f.job.simd_level = level;
-    luma_spatial_pass(f.job);
+    const SpatialFixture& f = level == 1 ? plain_run() : level2;
     for (int32_t r : {0, 1, 200, kH / 2, kH - 1}) {
       Line A(kW), B(kW);
       direct_dual_phase(work_plane_row(f, r), level, A, B);
@@ -311,8 +331,7 @@ TEST(SpatialLumaHorizontal, StoredRowsAreTheDualPhaseSetsOfTheWorkPlaneRow) {
 }
 
 TEST(SpatialLumaHorizontal, LevelByLevelSynthesisRebuildsTheRow) {
-  SpatialFixture f;
-  luma_spatial_pass(f.job);
+  const SpatialFixture& f = plain_run();
   for (int32_t r : {0, 77, kH / 2 - 1, kH / 2, kH - 1}) {
     const int64_t first = static_cast<int64_t>(r) * kW;
     const Line A = read_slot(f.buffers.planes.LumaSlotPlanesA, first, kW, 2);
@@ -360,8 +379,7 @@ TEST(SpatialChroma, LevelByLevelSynthesisRebuildsTheColumn) {
 }
 
 TEST(SpatialChroma, PadColumnsRepeatTheEdgeColumns) {
-  SpatialFixture f;
-  chroma_spatial_pass(f.job);
+  const SpatialFixture& f = plain_run();
   const WorkPlanes& p = f.buffers.planes;
   for (const float* plane : {p.CbSlotPlanesA, p.CbSlotPlanesB, p.CrSlotPlanesA, p.CrSlotPlanesB}) {
     const Line first = read_slot(plane, int64_t{kChromaLeft} * kH, kH, 2);
@@ -378,8 +396,7 @@ bool planes_bit_equal(const float* a, const float* b, size_t count) {
 }
 
 TEST(SpatialChroma, GainsAndHueChangeChromaOnly) {
-  SpatialFixture neutral;
-  neutral.run(1);
+  const SpatialFixture& neutral = plain_run();
   SpatialFixture adjusted;
   adjusted.params.gain_cb = 1.5f;
   adjusted.params.gain_cr = 0.5f;
@@ -443,19 +460,28 @@ void expect_same_results(const SpatialFixture& a, const SpatialFixture& b, const
   EXPECT_TRUE(planes_bit_equal(p.CrSlotPlanesB, q.CrSlotPlanesB, chroma)) << what;
 }
 
+void clear_slot_planes(const SpatialFixture& f) {
+  const WorkPlanes& p = f.buffers.planes;
+  for (float* plane : {p.LumaSlotPlanesA, p.LumaSlotPlanesB})
+    std::fill(plane, plane + f.buffers.luma_slot_plane_size(), 0.0f);
+  for (float* plane : {p.CbSlotPlanesA, p.CbSlotPlanesB, p.CrSlotPlanesA, p.CrSlotPlanesB})
+    std::fill(plane, plane + f.buffers.chroma_slot_plane_size(), 0.0f);
+}
+
+// The split decides only who does the work, never the result. Fields, anime
+// mode and coring of both kinds take every path of the pass.
 TEST(SpatialWorkSplit, EveryWorkerCountGivesTheSameSlots) {
-  for (bool field_mode : {false, true}) {
-    SpatialFixture reference;
-    reference.params.field_mode = field_mode;
-    reference.params.anime_mode = field_mode;
-    enable_coring(reference.params);
-    reference.run(1);
-    for (int threads = 2; threads <= 5; ++threads) {
-      SpatialFixture f;
-      f.params = reference.params;
-      f.run(threads);
-      expect_same_results(reference, f, field_mode ? "fields" : "frames");
-    }
+  SpatialFixture reference;
+  reference.params.field_mode = true;
+  reference.params.anime_mode = true;
+  enable_coring(reference.params);
+  reference.run(1);
+  SpatialFixture f;
+  f.params = reference.params;
+  for (int threads = 2; threads <= 5; ++threads) {
+    clear_slot_planes(f);
+    f.run(threads);
+    expect_same_results(reference, f, (std::to_string(threads) + " workers").c_str());
   }
 }
 
@@ -471,18 +497,18 @@ TEST(SpatialWorkSplit, EachPlaneUsesOnlyItsOwnScratch) {
                         {2, 4, false, true, false}, {3, 4, false, false, true},
                         {1, 3, false, true, false}, {2, 3, false, false, true},
                         {1, 2, false, true, true},  {4, 5, false, false, false}};
+  SpatialFixture f;
+  enable_coring(f.params);
+  const WorkPlanes& p = f.buffers.planes;
   for (const Case& c : cases) {
-    SpatialFixture f;
-    enable_coring(f.params);
-    const WorkPlanes& p = f.buffers.planes;
     for (int i = 0; i < 4; ++i) {
       fill_sentinel(p.LumaLineBuffers[i], kW);
       fill_sentinel(p.CbLineBuffers[i], kH);
       fill_sentinel(p.CrLineBuffers[i], kH);
     }
     for (int i = 0; i < 6; ++i) fill_sentinel(p.ScratchVectors[i], 4);
-    fill_sentinel(p.CbSlotPlanesA, f.buffers.chroma_slot_plane_size());
-    fill_sentinel(p.LumaSlotPlanesB, f.buffers.luma_slot_plane_size());
+    fill_sentinel(p.CbSlotPlanesA, 64);
+    fill_sentinel(p.LumaSlotPlanesB, 64);
     spatial_pass_worker(c.thread_id, c.thread_num, f.job);
     auto touched = [](const float* v, int32_t count = 4) {
       for (int32_t i = 0; i < count; ++i)
