@@ -237,7 +237,7 @@ void cr_spatial_pass(const SpatialJob& job) { chroma_pass(job, false, true); }
 
 void spatial_pass_worker(int thread_id, int thread_num, const SpatialJob& job) {
   if (thread_id == 0) luma_spatial_pass(job);
-  switch (thread_num) {
+  switch (thread_num < 1 ? 1 : thread_num) {
     case 1:
       if (thread_id == 0) chroma_spatial_pass(job);
       break;
