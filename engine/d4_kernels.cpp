@@ -11,6 +11,7 @@
 
 #include <bit>
 
+#include "engine/d4_double_outputs.h"
 #include "engine/x87_precision.h"
 
 // Single-precision sums must be rounded to single after every operation. On
@@ -33,25 +34,6 @@ namespace {
 
 // x[i mod n] for 0 <= i < 2n: only the last outputs reach past the end.
 inline float at(const float* x, int32_t i, int32_t n) { return x[i < n ? i : i - n]; }
-
-// ((c0*x0 + c1*x1) + c2*x2) + c3*x3 in double: the products of two floats are
-// exact, each sum is rounded to double, the result once to single. The caller
-// holds an X87DoublePrecision guard.
-inline float dot4_double(float c0, float x0, float c1, float x1, float c2, float x2, float c3,
-                         float x3) {
-  double sum = static_cast<double>(c0) * static_cast<double>(x0);
-  sum = sum + static_cast<double>(c1) * static_cast<double>(x1);
-  sum = sum + static_cast<double>(c2) * static_cast<double>(x2);
-  sum = sum + static_cast<double>(c3) * static_cast<double>(x3);
-  return static_cast<float>(sum);
-}
-
-// c0*x0 + c1*x1 in double, rounded once to single. The caller holds the guard.
-inline float dot2_double(float c0, float x0, float c1, float x1) {
-  double sum = static_cast<double>(c0) * static_cast<double>(x0);
-  sum = sum + static_cast<double>(c1) * static_cast<double>(x1);
-  return static_cast<float>(sum);
-}
 
 }  // namespace
 
@@ -105,10 +87,7 @@ void d4_odd_lowpass_l1_c(const float* src, int32_t n, float* dst) {
     dst[k] = ((kD4H0 * x[1] + kD4H1 * x[2]) + kD4H2 * x[3]) + kD4H3 * x[4];
   }
   [[maybe_unused]] X87DoublePrecision double_rounding;
-  for (int32_t k = single_end; k < half; ++k) {
-    dst[k] = dot4_double(kD4H0, src[2 * k + 1], kD4H1, at(src, 2 * k + 2, n), kD4H2,
-                         at(src, 2 * k + 3, n), kD4H3, at(src, 2 * k + 4, n));
-  }
+  for (int32_t k = single_end; k < half; ++k) dst[k] = d4_odd_lowpass_double_output(src, n, k);
 }
 
 void d4_odd_lowpass_l2_c(const float* src, int32_t n, float* dst) {
@@ -123,30 +102,13 @@ void d4_odd_lowpass_l2_c(const float* src, int32_t n, float* dst) {
 }
 
 void d4_odd_upsample_c(const float* src, int32_t m, float* dst) {
+  // Odd output 2k+1 = h0*a[k] + h2*a[k-1]; even output 2k = h1*a[k-1] + h3*a[k-2].
+  // The first and last four outputs, where the line wraps, are computed in double.
   [[maybe_unused]] X87DoublePrecision double_rounding;
-  const int32_t count = 2 * m;
-  for (int32_t i = 0; i < count; ++i) {
-    // Odd output 2k+1 = h0*a[k] + h2*a[k-1]; even output 2k = h1*a[k-1] + h3*a[k-2].
-    float c0, c1;
-    int32_t j0, j1;
-    if (i % 2 == 1) {
-      c0 = kD4H0;
-      c1 = kD4H2;
-      j0 = i / 2;
-      j1 = i / 2 - 1;
-    } else {
-      c0 = kD4H1;
-      c1 = kD4H3;
-      j0 = i / 2 - 1;
-      j1 = i / 2 - 2;
-    }
-    const float a0 = src[(j0 + m) % m];
-    const float a1 = src[(j1 + m) % m];
-    // The first and last four outputs, where the wrap happens, are computed in double.
-    if (i < 4 || i >= count - 4) {
-      dst[i] = dot2_double(c0, a0, c1, a1);
-    } else {
-      dst[i] = c0 * a0 + c1 * a1;
-    }
+  for (int32_t i = 0; i < 4; ++i) dst[i] = d4_odd_upsample_double_output(src, m, i);
+  for (int32_t k = 2; k < m - 2; ++k) {
+    dst[2 * k] = kD4H1 * src[k - 1] + kD4H3 * src[k - 2];
+    dst[2 * k + 1] = kD4H0 * src[k] + kD4H2 * src[k - 1];
   }
+  for (int32_t i = 2 * m - 4; i < 2 * m; ++i) dst[i] = d4_odd_upsample_double_output(src, m, i);
 }

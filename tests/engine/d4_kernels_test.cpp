@@ -9,13 +9,20 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/simd_level.h"
+#include "engine/x87_precision.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+#include "engine/x86/d4_kernels_sse.h"
+#include "engine/x86/d4_kernels_sse3.h"
+#define D4_HAS_VECTOR_FORMS 1
+#endif
 
 namespace {
 
@@ -52,19 +59,15 @@ class GuardedLine {
 
 // Random samples spread over many binades, so that a changed summation order
 // shows in the last bits.
-void fill_random(GuardedLine& line, std::mt19937& rng) {
+GuardedLine random_line(int32_t count, std::mt19937& rng) {
   std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
   std::uniform_int_distribution<int> exponent(-12, 13);
   std::bernoulli_distribution negative(0.5);
-  for (int32_t i = 0; i < line.size(); ++i) {
+  GuardedLine line(count);
+  for (int32_t i = 0; i < count; ++i) {
     const float v = std::ldexp(mantissa(rng), exponent(rng));
     line[i] = negative(rng) ? -v : v;
   }
-}
-
-GuardedLine random_line(int32_t count, std::mt19937& rng) {
-  GuardedLine line(count);
-  fill_random(line, rng);
   return line;
 }
 
@@ -129,18 +132,47 @@ std::vector<int32_t> synthesis_lengths() {
   return {lengths.begin(), lengths.end()};
 }
 
-struct KernelForm {
+// Whether this processor can run the table entry of a SimdLevel.
+bool level_runs_here(int32_t level) {
+#if defined(__i386__) || defined(__x86_64__)
+  if (level == kSimdSse3) return __builtin_cpu_supports("sse3");
+  return __builtin_cpu_supports("sse");
+#else
+  (void)level;
+  return true;
+#endif
+}
+
+// One complete set of the four kernels: the plain forms of a level, or the
+// table entries of a SimdLevel.
+struct KernelSet {
   const char* name;
-  D4Kernel kernel;
+  int32_t level;  // the arithmetic: SimdLevel 0 and 1 compute level 1, 2 level 2
+  bool from_table;
+  D4Kernel analysis, synthesis, odd_lowpass, odd_upsample;
 };
 
-// The level-1 and level-2 plain forms of each kernel.
-constexpr KernelForm kAnalysisPlain[3] = {{"d4_analysis_l1_c", d4_analysis_l1_c},
-                                          {"d4_analysis_l1_c", d4_analysis_l1_c},
-                                          {"d4_analysis_l2_c", d4_analysis_l2_c}};
-constexpr KernelForm kOddLowpassPlain[3] = {{"d4_odd_lowpass_l1_c", d4_odd_lowpass_l1_c},
-                                            {"d4_odd_lowpass_l1_c", d4_odd_lowpass_l1_c},
-                                            {"d4_odd_lowpass_l2_c", d4_odd_lowpass_l2_c}};
+KernelSet table_entry(const char* name, int32_t level) {
+  return {name,
+          level,
+          true,
+          AnalysisKernels[level],
+          SynthesisKernels[level],
+          OddLowpassKernels[level],
+          OddUpsampleKernels[level]};
+}
+
+void PrintTo(const KernelSet& set, std::ostream* os) { *os << set.name; }
+
+const KernelSet kKernelSets[] = {
+    {"PlainLevel1", kSimdSse, false, d4_analysis_l1_c, d4_synthesis_c, d4_odd_lowpass_l1_c,
+     d4_odd_upsample_c},
+    {"PlainLevel2", kSimdSse3, false, d4_analysis_l2_c, d4_synthesis_c, d4_odd_lowpass_l2_c,
+     d4_odd_upsample_c},
+    table_entry("Entry0", kSimdNone),
+    table_entry("Entry1", kSimdSse),
+    table_entry("Entry2", kSimdSse3),
+};
 
 // ---------------------------------------------------------------------------
 // Coefficients
@@ -158,39 +190,33 @@ TEST(D4Coefficients, HaveTheirExactBitPatterns) {
 }
 
 // ---------------------------------------------------------------------------
-// Worked facts, checked on every table entry (and so on the plain forms where
-// the tables hold them).
+// Worked facts of the transform, checked on the plain forms of both levels
+// and on every table entry.
 
-class D4TableEntry : public ::testing::TestWithParam<int32_t> {};
-
-TEST_P(D4TableEntry, AnalysisOfAnImpulseAtZeroWrapsIntoTheLastPair) {
-  constexpr int32_t n = 16;
-  GuardedLine x(n);
-  std::fill(x.data(), x.data() + n, 0.0f);
-  x[0] = 1.0f;
-  const GuardedLine y = run(AnalysisKernels[GetParam()], x, n, n);
-  for (int32_t i = 0; i < n; ++i) {
-    float expected = 0.0f;
-    if (i == 0) expected = kD4H0;
-    if (i == n / 2 - 1) expected = kD4H2;
-    if (i == n / 2) expected = kD4G0;
-    if (i == n - 1) expected = kD4G2;
-    EXPECT_EQ(y[i], expected) << "output " << i;
+class D4Kernels : public ::testing::TestWithParam<KernelSet> {
+ protected:
+  void SetUp() override {
+    if (GetParam().from_table && !level_runs_here(GetParam().level)) {
+      GTEST_SKIP() << GetParam().name << ": this processor lacks SimdLevel " << GetParam().level;
+    }
   }
-}
+  const KernelSet& forms() const { return GetParam(); }
+  bool level2() const { return GetParam().level == kSimdSse3; }
+};
 
 // An impulse at every position picks out single coefficients, so each output
-// of each kernel shows which input positions and coefficients it uses.
-TEST_P(D4TableEntry, ImpulsesAtEveryPositionSelectTheRightCoefficients) {
-  const int32_t level = GetParam();
-  constexpr int32_t n = 16, m = n / 2;
+// of each kernel shows which input positions and coefficients it uses. The
+// impulse at x[0] gives the analysis dst[0] = h0, dst[n/2-1] = h2 (through the
+// wrap), dst[n/2] = g0, dst[n-1] = g2 and zeros elsewhere.
+TEST_P(D4Kernels, ImpulsesAtEveryPositionSelectTheRightCoefficients) {
+  constexpr int32_t n = 24, m = n / 2;  // three vector steps: first, middle, last
   for (int32_t pos = 0; pos < n; ++pos) {
     GuardedLine x(n);
     std::fill(x.data(), x.data() + n, 0.0f);
     x[pos] = 1.0f;
-    const GuardedLine analysed = run(AnalysisKernels[level], x, n, n);
-    const GuardedLine odd_low = run(OddLowpassKernels[level], x, n, m);
-    const GuardedLine synthesised = run(SynthesisKernels[level], x, m, n);
+    const GuardedLine analysed = run(forms().analysis, x, n, n);
+    const GuardedLine odd_low = run(forms().odd_lowpass, x, n, m);
+    const GuardedLine synthesised = run(forms().synthesis, x, m, n);
     for (int32_t k = 0; k < m; ++k) {
       const int32_t tap = wrap(pos - 2 * k, n);
       const int32_t odd_tap = wrap(pos - 2 * k - 1, n);
@@ -210,7 +236,7 @@ TEST_P(D4TableEntry, ImpulsesAtEveryPositionSelectTheRightCoefficients) {
     GuardedLine a(m);
     std::fill(a.data(), a.data() + m, 0.0f);
     a[pos] = 1.0f;
-    const GuardedLine up = run(OddUpsampleKernels[level], a, m, n);
+    const GuardedLine up = run(forms().odd_upsample, a, m, n);
     for (int32_t i = 0; i < n; ++i) {
       // One sample later than the synthesis of a low-band impulse.
       const int32_t tap = wrap(i - 1 - 2 * pos, n);
@@ -219,57 +245,56 @@ TEST_P(D4TableEntry, ImpulsesAtEveryPositionSelectTheRightCoefficients) {
   }
 }
 
-TEST_P(D4TableEntry, ConstantLineHasScaledLowBandAndAlmostZeroHighBand) {
-  const int32_t level = GetParam();
+TEST_P(D4Kernels, ConstantLineHasScaledLowBandAndAlmostZeroHighBand) {
   constexpr int32_t n = 64;
   GuardedLine x(n);
   std::fill(x.data(), x.data() + n, 1.0f);
-  const GuardedLine y = run(AnalysisKernels[level], x, n, n);
+  const GuardedLine y = run(forms().analysis, x, n, n);
   // The four single-precision g coefficients do not cancel exactly; what is
   // left depends on the summation order.
-  const double expected_high = level == kSimdSse3 ? 2.98e-8 : 5.96e-8;
+  const double expected_high = level2() ? 2.98e-8 : 5.96e-8;
   for (int32_t k = 0; k < n / 2; ++k) {
     EXPECT_NEAR(y[k], 1.41421354f, 2.4e-7f) << "low " << k;
     EXPECT_NEAR(y[n / 2 + k], expected_high, 0.01e-8) << "high " << k;
   }
-  const GuardedLine odd_low = run(OddLowpassKernels[level], x, n, n / 2);
+  const GuardedLine odd_low = run(forms().odd_lowpass, x, n, n / 2);
   for (int32_t k = 0; k < n / 2; ++k) EXPECT_NEAR(odd_low[k], 1.41421354f, 2.4e-7f) << k;
 }
 
-TEST_P(D4TableEntry, SynthesisInvertsAnalysisOnTheShortestLine) {
-  const int32_t level = GetParam();
+TEST_P(D4Kernels, SynthesisInvertsAnalysisOnTheShortestLine) {
+  const int32_t level = forms().level;
   std::mt19937 rng(1234 + level);
   constexpr int32_t n = 16;
   for (int trial = 0; trial < 200; ++trial) {
     const GuardedLine x = random_line(n, rng);
-    const GuardedLine y = run(AnalysisKernels[level], x, n, n);
-    const GuardedLine back = run(SynthesisKernels[level], y, n / 2, n);
+    const GuardedLine y = run(forms().analysis, x, n, n);
+    const GuardedLine back = run(forms().synthesis, y, n / 2, n);
     EXPECT_LE(error_in_ulps(back, x, max_abs(x)), 6.0) << "trial " << trial;
   }
 }
 
-TEST_P(D4TableEntry, OddLowpassInvertsOddUpsampleOnTheShortestLine) {
-  const int32_t level = GetParam();
+TEST_P(D4Kernels, OddLowpassInvertsOddUpsampleOnTheShortestLine) {
+  const int32_t level = forms().level;
   std::mt19937 rng(99 + level);
   constexpr int32_t m = 8;
   for (int trial = 0; trial < 200; ++trial) {
     const GuardedLine a = random_line(m, rng);
-    const GuardedLine up = run(OddUpsampleKernels[level], a, m, 2 * m);
-    const GuardedLine back = run(OddLowpassKernels[level], up, 2 * m, m);
+    const GuardedLine up = run(forms().odd_upsample, a, m, 2 * m);
+    const GuardedLine back = run(forms().odd_lowpass, up, 2 * m, m);
     EXPECT_LE(error_in_ulps(back, a, max_abs(a)), 6.0) << "trial " << trial;
   }
 }
 
-TEST_P(D4TableEntry, OddUpsampleIsLowBandSynthesisDelayedByOneSample) {
-  const int32_t level = GetParam();
+TEST_P(D4Kernels, OddUpsampleIsLowBandSynthesisDelayedByOneSample) {
+  const int32_t level = forms().level;
   std::mt19937 rng(7 + level);
   for (int32_t m : {8, 32}) {
     const GuardedLine a = random_line(m, rng);
     GuardedLine bands(2 * m);
     std::fill(bands.data(), bands.data() + 2 * m, 0.0f);
     std::copy(a.data(), a.data() + m, bands.data());
-    const GuardedLine up = run(OddUpsampleKernels[level], a, m, 2 * m);
-    const GuardedLine synthesised = run(SynthesisKernels[level], bands, m, 2 * m);
+    const GuardedLine up = run(forms().odd_upsample, a, m, 2 * m);
+    const GuardedLine synthesised = run(forms().synthesis, bands, m, 2 * m);
     // Outputs computed in double on one side and in single on the other may
     // differ by the rounding of one product.
     const double ulp = std::nextafter(max_abs(a), INFINITY) - max_abs(a);
@@ -282,82 +307,201 @@ TEST_P(D4TableEntry, OddUpsampleIsLowBandSynthesisDelayedByOneSample) {
 // Re-analysing the odd-phase upsampled low band and folding it back with
 // synthesis and odd low-pass returns the low band; with the original high band
 // the line comes back.
-TEST_P(D4TableEntry, ShiftedReanalysisFoldsBackToTheLowBandAndTheLine) {
-  const int32_t level = GetParam();
+TEST_P(D4Kernels, ShiftedReanalysisFoldsBackToTheLowBandAndTheLine) {
+  const int32_t level = forms().level;
   std::mt19937 rng(4242 + level);
   for (int32_t n : {16, 64, 200}) {
     const int32_t half = n / 2;
     const GuardedLine x = random_line(n, rng);
-    const GuardedLine y = run(AnalysisKernels[level], x, n, n);
+    const GuardedLine y = run(forms().analysis, x, n, n);
     GuardedLine y_low(half);
     std::copy(y.data(), y.data() + half, y_low.data());
-    const GuardedLine up = run(OddUpsampleKernels[level], y_low, half, n);
-    const GuardedLine shifted = run(AnalysisKernels[level], up, n, n);
-    const GuardedLine unfolded = run(SynthesisKernels[level], shifted, half, n);
-    const GuardedLine low_again = run(OddLowpassKernels[level], unfolded, n, half);
+    const GuardedLine up = run(forms().odd_upsample, y_low, half, n);
+    const GuardedLine shifted = run(forms().analysis, up, n, n);
+    const GuardedLine unfolded = run(forms().synthesis, shifted, half, n);
+    const GuardedLine low_again = run(forms().odd_lowpass, unfolded, n, half);
     EXPECT_LE(error_in_ulps(low_again, y_low, max_abs(y_low)), 8.0) << "n " << n;
 
     GuardedLine bands(n);
     std::copy(low_again.data(), low_again.data() + half, bands.data());
     std::copy(y.data() + half, y.data() + n, bands.data() + half);
-    const GuardedLine back = run(SynthesisKernels[level], bands, half, n);
+    const GuardedLine back = run(forms().synthesis, bands, half, n);
     EXPECT_LE(error_in_ulps(back, x, max_abs(x)), 12.0) << "n " << n;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Forms, D4Kernels, ::testing::ValuesIn(kKernelSets),
+                         [](const ::testing::TestParamInfo<KernelSet>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------
+// Vector forms and tables
 
 // What a kernel's count means: a line length n (n or n/2 outputs) or a band
 // length m (2m outputs, from 2m or m inputs).
 enum class Shape { kLine, kLineToLowBand, kBandsToLine, kLowBandToLine };
 
-struct Case {
-  const char* table;
-  D4Kernel entry;
-  const char* plain_name;
-  D4Kernel plain;
+struct FormPair {
+  const char* name;
+  D4Kernel form;
+  D4Kernel plain;  // the plain form of the same level
   Shape shape;
+  int32_t level;  // the SimdLevel the form needs
 };
 
-// Every table entry against the plain form of its level, bit for bit, on
-// random lines of every length the engine uses. The guards around each output
-// line must stay untouched.
-TEST_P(D4TableEntry, MatchesThePlainFormOfItsLevelBitForBit) {
-  const int32_t level = GetParam();
-  std::mt19937 rng(2024 + level);
-  const Case cases[] = {
-      {"AnalysisKernels", AnalysisKernels[level], kAnalysisPlain[level].name,
-       kAnalysisPlain[level].kernel, Shape::kLine},
-      {"OddLowpassKernels", OddLowpassKernels[level], kOddLowpassPlain[level].name,
-       kOddLowpassPlain[level].kernel, Shape::kLineToLowBand},
-      {"SynthesisKernels", SynthesisKernels[level], "d4_synthesis_c", d4_synthesis_c,
-       Shape::kBandsToLine},
-      {"OddUpsampleKernels", OddUpsampleKernels[level], "d4_odd_upsample_c", d4_odd_upsample_c,
-       Shape::kLowBandToLine},
-  };
-  for (const Case& c : cases) {
-    const bool by_band = c.shape == Shape::kBandsToLine || c.shape == Shape::kLowBandToLine;
+#ifdef D4_HAS_VECTOR_FORMS
+const FormPair kVectorForms[] = {
+    {"d4_analysis_sse", d4_analysis_sse, d4_analysis_l1_c, Shape::kLine, kSimdSse},
+    {"d4_synthesis_sse", d4_synthesis_sse, d4_synthesis_c, Shape::kBandsToLine, kSimdSse},
+    {"d4_odd_lowpass_sse", d4_odd_lowpass_sse, d4_odd_lowpass_l1_c, Shape::kLineToLowBand,
+     kSimdSse},
+    {"d4_odd_upsample_sse", d4_odd_upsample_sse, d4_odd_upsample_c, Shape::kLowBandToLine,
+     kSimdSse},
+    {"d4_analysis_sse3", d4_analysis_sse3, d4_analysis_l2_c, Shape::kLine, kSimdSse3},
+    {"d4_odd_lowpass_sse3", d4_odd_lowpass_sse3, d4_odd_lowpass_l2_c, Shape::kLineToLowBand,
+     kSimdSse3},
+};
+
+// Every vector form against the plain form of its level, bit for bit, on
+// random lines of every length the engine uses, with guards around each line.
+TEST(D4VectorForms, MatchThePlainFormOfTheirLevelBitForBit) {
+  std::mt19937 rng(2024);
+  std::string skipped;
+  for (const FormPair& f : kVectorForms) {
+    if (!level_runs_here(f.level)) {
+      skipped += std::string(" ") + f.name;
+      continue;
+    }
+    const bool by_band = f.shape == Shape::kBandsToLine || f.shape == Shape::kLowBandToLine;
     for (int32_t count : by_band ? synthesis_lengths() : analysis_lengths()) {
-      const int32_t in_count = c.shape == Shape::kBandsToLine ? 2 * count : count;
+      const int32_t in_count = f.shape == Shape::kBandsToLine ? 2 * count : count;
       const int32_t out_count =
-          by_band ? 2 * count : (c.shape == Shape::kLineToLowBand ? count / 2 : count);
+          by_band ? 2 * count : (f.shape == Shape::kLineToLowBand ? count / 2 : count);
       for (int trial = 0; trial < 3; ++trial) {
         const GuardedLine src = random_line(in_count, rng);
-        const GuardedLine expected = run(c.plain, src, count, out_count);
-        const GuardedLine actual = run(c.entry, src, count, out_count);
+        const GuardedLine expected = run(f.plain, src, count, out_count);
+        const GuardedLine actual = run(f.form, src, count, out_count);
         const int32_t diff = first_bit_difference(actual, expected);
-        EXPECT_EQ(diff, -1) << c.table << "[" << level << "] count " << count << " differs at "
-                            << diff << ": " << actual[std::max(diff, 0)] << " vs "
+        ASSERT_EQ(diff, -1) << f.name << " count " << count << " output " << diff << ": "
+                            << actual[std::max(diff, 0)] << " instead of "
                             << expected[std::max(diff, 0)];
-        EXPECT_TRUE(actual.guards_intact()) << c.table << "[" << level << "] count " << count;
-        EXPECT_TRUE(expected.guards_intact()) << c.plain_name << " count " << count;
-        EXPECT_TRUE(src.guards_intact()) << c.table << "[" << level << "] count " << count;
+        ASSERT_TRUE(actual.guards_intact()) << f.name << " wrote outside dst, count " << count;
+        ASSERT_TRUE(expected.guards_intact()) << "plain form wrote outside dst, count " << count;
+        ASSERT_TRUE(src.guards_intact()) << f.name << " wrote into src, count " << count;
       }
     }
   }
+  if (!skipped.empty()) std::printf("[ SKIPPED  ] no SSE3 on this processor:%s\n", skipped.c_str());
+}
+#endif
+
+// The tables must really hold the vector forms where there are any (checking
+// a table entry against its own plain form would prove nothing otherwise).
+TEST(D4Tables, HoldTheFormOfEachLevel) {
+#ifdef D4_HAS_VECTOR_FORMS
+  const D4Kernel analysis[3] = {d4_analysis_sse, d4_analysis_sse, d4_analysis_sse3};
+  const D4Kernel synthesis[3] = {d4_synthesis_sse, d4_synthesis_sse, d4_synthesis_sse};
+  const D4Kernel odd_lowpass[3] = {d4_odd_lowpass_sse, d4_odd_lowpass_sse, d4_odd_lowpass_sse3};
+  const D4Kernel odd_upsample[3] = {d4_odd_upsample_sse, d4_odd_upsample_sse, d4_odd_upsample_sse};
+#else
+  const D4Kernel analysis[3] = {d4_analysis_l1_c, d4_analysis_l1_c, d4_analysis_l2_c};
+  const D4Kernel synthesis[3] = {d4_synthesis_c, d4_synthesis_c, d4_synthesis_c};
+  const D4Kernel odd_lowpass[3] = {d4_odd_lowpass_l1_c, d4_odd_lowpass_l1_c, d4_odd_lowpass_l2_c};
+  const D4Kernel odd_upsample[3] = {d4_odd_upsample_c, d4_odd_upsample_c, d4_odd_upsample_c};
+#endif
+  for (int32_t level = 0; level < 3; ++level) {
+    EXPECT_EQ(AnalysisKernels[level], analysis[level]) << "AnalysisKernels[" << level << "]";
+    EXPECT_EQ(SynthesisKernels[level], synthesis[level]) << "SynthesisKernels[" << level << "]";
+    EXPECT_EQ(OddLowpassKernels[level], odd_lowpass[level]) << "OddLowpassKernels[" << level << "]";
+    EXPECT_EQ(OddUpsampleKernels[level], odd_upsample[level])
+        << "OddUpsampleKernels[" << level << "]";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, D4TableEntry, ::testing::Values(0, 1, 2),
-                         [](const ::testing::TestParamInfo<int32_t>& info) {
-                           return "Entry" + std::to_string(info.param);
-                         });
+// ---------------------------------------------------------------------------
+// Double-precision outputs under an x87 left at extended precision
+
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+// Sets the x87 precision control to 64-bit extended for its lifetime, as a
+// host may leave it; restores the previous word afterwards.
+class ExtendedPrecisionCaller {
+ public:
+  ExtendedPrecisionCaller() {
+    __asm__ volatile("fnstcw %0" : "=m"(saved_) : : "memory");
+    const uint16_t extended = static_cast<uint16_t>(saved_ | 0x0300u);
+    __asm__ volatile("fldcw %0" : : "m"(extended) : "memory");
+  }
+  ~ExtendedPrecisionCaller() { __asm__ volatile("fldcw %0" : : "m"(saved_) : "memory"); }
+
+ private:
+  uint16_t saved_ = 0;
+};
+
+// 3*h0 is exact and lies exactly halfway between two floats; ties go to the
+// even one. Adding c * 2^-56 (|c| < 1) to it changes nothing at double
+// precision but pulls the value below the tie at extended precision, where
+// the store to single then rounds down instead. A kernel whose double sums
+// were really rounded at extended precision would return the odd neighbour.
+TEST(D4DoubleOutputs, RoundToDoubleWhenTheCallerLeftTheX87AtExtendedPrecision) {
+  const float tiny = -std::ldexp(1.0f, -56);
+  const float tie = static_cast<float>(3.0 * static_cast<double>(kD4H0));  // one rounding
+  {
+    // Precondition: the processor honours the precision control, so that the
+    // crafted input really tells the two precisions apart.
+    ExtendedPrecisionCaller caller;
+    volatile float three = 3.0f, small = tiny, h0 = kD4H0, h2 = kD4H2;
+    const long double extended =
+        static_cast<long double>(h0) * three + static_cast<long double>(h2) * small;
+    ASSERT_NE(static_cast<float>(extended), tie);
+  }
+  std::mt19937 rng(77);
+  for (int32_t m : {8, 32}) {
+    const int32_t n = 2 * m;
+    // Odd upsample output 1 = h0*a[0] + h2*a[m-1]; odd low-pass output n/2-1 =
+    // h0*x[n-1] + h1*x[0] + h2*x[1] + h3*x[2].
+    GuardedLine a = random_line(m, rng);
+    a[0] = 3.0f;
+    a[m - 1] = tiny;
+    GuardedLine x = random_line(n, rng);
+    x[n - 1] = 3.0f;
+    x[0] = tiny;
+    x[1] = x[2] = 0.0f;
+
+    struct DoubleForm {
+      const char* name;
+      D4Kernel form;
+      bool upsample;
+    };
+    const DoubleForm forms[] = {
+        {"d4_odd_upsample_c", d4_odd_upsample_c, true},
+        {"d4_odd_lowpass_l1_c", d4_odd_lowpass_l1_c, false},
+        {"OddUpsampleKernels[1]", OddUpsampleKernels[1], true},
+        {"OddLowpassKernels[1]", OddLowpassKernels[1], false},
+    };
+    for (const DoubleForm& f : forms) {
+      const bool upsample = f.upsample;
+      const GuardedLine& src = upsample ? a : x;
+      const int32_t count = upsample ? m : n;
+      const int32_t out_count = upsample ? n : m;
+      const int32_t crafted = upsample ? 1 : m - 1;
+      GuardedLine reference(out_count);
+      {
+        // The reference: the same form with the x87 rounding to double.
+        X87DoublePrecision double_rounding;
+        f.form(src.data(), count, reference.data());
+      }
+      GuardedLine actual(out_count);
+      {
+        ExtendedPrecisionCaller caller;
+        f.form(src.data(), count, actual.data());
+      }
+      EXPECT_EQ(std::bit_cast<uint32_t>(actual[crafted]), std::bit_cast<uint32_t>(tie))
+          << f.name << " m " << m;
+      EXPECT_EQ(first_bit_difference(actual, reference), -1) << f.name << " m " << m;
+    }
+  }
+}
+#endif
 
 }  // namespace
