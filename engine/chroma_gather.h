@@ -1,0 +1,29 @@
+#pragma once
+// Gathering of one chroma column of a frame into float lines, with the colour
+// adjustment applied on the way (single precision, in this order):
+//   Cb' = ((cb * gain_cb) * hue_cos) - ((cr * gain_cr) * hue_sin)
+//   Cr' = ((cb * gain_cb) * hue_sin) + ((cr * gain_cr) * hue_cos)
+// The output is top_pad copies of the first gathered pixel's value, the
+// `count` gathered values, then bottom_pad copies of the last one. Pixels are
+// `step` pixels apart (the frame stride, or twice it for one field). All
+// counts are multiples of 4 and count is at least 1.
+#include <cstdint>
+
+#include "engine/pixel.h"
+
+struct ChromaAdjustment {
+  float gain_cb = 1;
+  float gain_cr = 1;
+  float hue_sin = 0;
+  float hue_cos = 1;
+};
+
+// Both planes at once.
+void gather_chroma_column(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                          int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
+                          const ChromaAdjustment& adjustment);
+// One plane only; the values equal those of gather_chroma_column.
+void gather_cb_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+                      int32_t step, float* cb_out, const ChromaAdjustment& adjustment);
+void gather_cr_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+                      int32_t step, float* cr_out, const ChromaAdjustment& adjustment);

@@ -1,0 +1,258 @@
+#include "engine/spatial_pass.h"
+
+#include "engine/chroma_gather.h"
+#include "engine/d4_kernels.h"
+#include "engine/dual_phase.h"
+#include "engine/spatial_coring.h"
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+// Slot-plane stores: one group of four floats of slot s. The slot planes are
+// far larger than any cache and are not read again before the temporal pass,
+// so on x86 the groups bypass the cache (SSE1 streaming stores, which every
+// processor the engine runs on has); store_fence makes them visible before
+// the pass returns.
+#if defined(__SSE__)
+inline void store_group(float* dst, const float* src) { _mm_stream_ps(dst, _mm_load_ps(src)); }
+inline void store_fence() { _mm_sfence(); }
+#else
+inline void store_group(float* dst, const float* src) {
+  for (int lane = 0; lane < 4; ++lane) dst[lane] = src[lane];
+}
+inline void store_fence() {}
+#endif
+
+// Stores line[0, length) at positions [first_position, first_position + length)
+// of slot `slot` of a slot-interleaved plane of window length n. first_position
+// and length are multiples of 4, so each group of four positions is one
+// aligned group of four floats in the plane.
+void store_line_in_slot(float* plane, int64_t first_position, const float* line, int32_t length,
+                        int32_t slot, int32_t n) {
+  float* dst = plane + slot_index(first_position, slot, n);
+  const int64_t group_stride = 4 * static_cast<int64_t>(n);
+  for (int32_t i = 0; i < length; i += 4, dst += group_stride) store_group(dst, line + i);
+}
+
+ChromaAdjustment chroma_adjustment(const FilterParameters& params) {
+  ChromaAdjustment adjustment;
+  adjustment.gain_cb = params.gain_cb;
+  adjustment.gain_cr = params.gain_cr;
+  adjustment.hue_sin = params.hue_sin;
+  adjustment.hue_cos = params.hue_cos;
+  return adjustment;
+}
+
+// Luma column x of the frame as a periodic line of H floats. Whole frames:
+// (H - h)/2 copies of the first row above, as many of the last row below.
+// Fields: field 0 (even rows) then field 1 (odd rows), each with (H - h)/4
+// copies of its first and last row.
+void gather_luma_column(const SpatialJob& job, int32_t x, float* line) {
+  const WorkPlanes& planes = *job.planes;
+  const int32_t H = planes.H;
+  const PIXEL_YC* column = job.src + x;
+  if (!job.params->field_mode) {
+    // The 16-bit samples go through a short line first, so that the strided
+    // reads of the frame are not interleaved with the float stores.
+    int16_t* samples = planes.PartLineBuffers[0];
+    for (int32_t r = 0; r < job.h; ++r) samples[r] = column[static_cast<int64_t>(r) * job.stride].y;
+    const int32_t pad = (H - job.h) / 2;
+    float* out = line;
+    for (int32_t i = 0; i < pad; ++i) *out++ = samples[0];
+    for (int32_t r = 0; r < job.h; ++r) *out++ = samples[r];
+    for (int32_t i = 0; i < pad; ++i) *out++ = samples[job.h - 1];
+    return;
+  }
+  const int32_t pad = (H - job.h) / 4;
+  const int32_t field_rows = job.h / 2;
+  const int64_t field_step = 2 * static_cast<int64_t>(job.stride);
+  float* out = line;
+  for (int32_t field = 0; field < 2; ++field) {
+    const PIXEL_YC* first = column + static_cast<int64_t>(field) * job.stride;
+    const float top = first[0].y;
+    const float bottom = first[(field_rows - 1) * field_step].y;
+    for (int32_t i = 0; i < pad; ++i) *out++ = top;
+    for (int32_t r = 0; r < field_rows; ++r) *out++ = first[r * field_step].y;
+    for (int32_t i = 0; i < pad; ++i) *out++ = bottom;
+  }
+}
+
+// Writes line[0, H) into column `column` of LumaWorkPlane (element k to row k).
+void put_work_plane_column(const WorkPlanes& planes, int32_t column, const float* line) {
+  float* dst = planes.LumaWorkPlane + column;
+  for (int32_t k = 0; k < planes.H; ++k) dst[static_cast<int64_t>(k) * planes.W] = line[k];
+}
+
+// One vertical level over every image column, into LumaWorkPlane: rows
+// [0, H/2) low band, [H/2, H) high band. With coring the level goes through
+// three cored dual-phase levels folded back to one. The first and last image
+// columns also fill the pad columns to their left and right.
+void luma_vertical_step(const SpatialJob& job, const CoringSettings& coring) {
+  const WorkPlanes& planes = *job.planes;
+  const int32_t H = planes.H;
+  const int32_t left = (planes.W - job.w) / 2;
+  float* const* lines = planes.LumaLineBuffers;
+  for (int32_t x = 0; x < job.w; ++x) {
+    gather_luma_column(job, x, lines[0]);
+    if (coring.on) {
+      dual_phase_decompose(lines[0], H, lines[0], lines[2], lines[1], coring, job.simd_level);
+      dual_phase_fold_back(lines[0], lines[2], lines[1], H, job.simd_level);
+    } else {
+      AnalysisKernels[job.simd_level](lines[0], H, lines[2]);
+    }
+    put_work_plane_column(planes, left + x, lines[2]);
+    if (x == 0) {
+      for (int32_t c = 0; c < left; ++c) put_work_plane_column(planes, c, lines[2]);
+    }
+    if (x == job.w - 1) {
+      for (int32_t c = left + job.w; c < planes.W; ++c) put_work_plane_column(planes, c, lines[2]);
+    }
+  }
+}
+
+// Three dual-phase levels over every row of LumaWorkPlane; set A and set B of
+// row r go to row r of the A and B slot planes.
+void luma_horizontal_step(const SpatialJob& job, const CoringSettings& coring) {
+  const WorkPlanes& planes = *job.planes;
+  const int32_t W = planes.W;
+  float* const* lines = planes.LumaLineBuffers;
+  for (int32_t r = 0; r < planes.H; ++r) {
+    const int64_t first = static_cast<int64_t>(r) * W;
+    dual_phase_decompose(planes.LumaWorkPlane + first, W, lines[1], lines[2], lines[0], coring,
+                         job.simd_level);
+    store_line_in_slot(planes.LumaSlotPlanesA, first, lines[1], W, job.slot, planes.N);
+    store_line_in_slot(planes.LumaSlotPlanesB, first, lines[2], W, job.slot, planes.N);
+  }
+}
+
+// What one chroma plane's work needs: its line buffers, coring and targets.
+struct ChromaPlaneWork {
+  float* const* lines;
+  float* slot_planes_a;
+  float* slot_planes_b;
+  CoringSettings coring;
+};
+
+ChromaPlaneWork cb_plane_work(const SpatialJob& job) {
+  const WorkPlanes& planes = *job.planes;
+  return {planes.CbLineBuffers, planes.CbSlotPlanesA, planes.CbSlotPlanesB,
+          chroma_coring_settings(*job.params, planes.CbLineBuffers[3], planes.ScratchVectors[4])};
+}
+
+ChromaPlaneWork cr_plane_work(const SpatialJob& job) {
+  const WorkPlanes& planes = *job.planes;
+  return {planes.CrLineBuffers, planes.CrSlotPlanesA, planes.CrSlotPlanesB,
+          chroma_coring_settings(*job.params, planes.CrLineBuffers[3], planes.ScratchVectors[5])};
+}
+
+// Chroma column k of the frame (pixel column 2k) into line, in the same
+// frame or field arrangement as the luma columns. Each call of the gather
+// covers one half of the line: the upper and lower halves of the rows, or
+// one field.
+template <typename Gather>
+void gather_chroma_line(const SpatialJob& job, int32_t k, Gather gather) {
+  const int32_t H = job.planes->H;
+  const int32_t rows = job.h / 2;
+  const PIXEL_YC* column = job.src + 2 * k;
+  if (!job.params->field_mode) {
+    const int32_t pad = (H - job.h) / 2;
+    gather(column, rows, pad, 0, job.stride, 0);
+    gather(column + static_cast<int64_t>(rows) * job.stride, rows, 0, pad, job.stride, pad + rows);
+    return;
+  }
+  const int32_t pad = (H - job.h) / 4;
+  gather(column, rows, pad, pad, 2 * job.stride, 0);
+  gather(column + job.stride, rows, pad, pad, 2 * job.stride, H / 2);
+}
+
+// Decomposes line 1 of the plane and stores set A (line 1) and set B (line 2)
+// as chroma column k of the slot planes. The first and last image columns are
+// also stored as the pad columns beside them.
+void decompose_and_store_chroma(const SpatialJob& job, const ChromaPlaneWork& work, int32_t k) {
+  const WorkPlanes& planes = *job.planes;
+  const int32_t H = planes.H;
+  const int32_t pad_columns = (planes.W - job.w) / 4;
+  const int32_t image_columns = job.w / 2;
+  float* const* lines = work.lines;
+  dual_phase_decompose(lines[1], H, lines[1], lines[2], lines[0], work.coring, job.simd_level);
+  auto store_column = [&](int32_t column) {
+    const int64_t first = static_cast<int64_t>(column) * H;
+    store_line_in_slot(work.slot_planes_a, first, lines[1], H, job.slot, planes.N);
+    store_line_in_slot(work.slot_planes_b, first, lines[2], H, job.slot, planes.N);
+  };
+  if (k == 0) {
+    for (int32_t c = 0; c < pad_columns; ++c) store_column(c);
+  }
+  store_column(pad_columns + k);
+  if (k == image_columns - 1) {
+    for (int32_t c = pad_columns + image_columns; c < planes.W / 2; ++c) store_column(c);
+  }
+}
+
+void chroma_pass(const SpatialJob& job, bool cb, bool cr) {
+  const ChromaAdjustment adjustment = chroma_adjustment(*job.params);
+  const ChromaPlaneWork cb_work = cb_plane_work(job);
+  const ChromaPlaneWork cr_work = cr_plane_work(job);
+  for (int32_t k = 0; k < job.w / 2; ++k) {
+    if (cb && cr) {
+      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                     int32_t bottom, int32_t step, int32_t offset) {
+        gather_chroma_column(first, count, top, bottom, step, cb_work.lines[1] + offset,
+                             cr_work.lines[1] + offset, adjustment);
+      });
+    } else if (cb) {
+      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                     int32_t bottom, int32_t step, int32_t offset) {
+        gather_cb_column(first, count, top, bottom, step, cb_work.lines[1] + offset, adjustment);
+      });
+    } else {
+      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                     int32_t bottom, int32_t step, int32_t offset) {
+        gather_cr_column(first, count, top, bottom, step, cr_work.lines[1] + offset, adjustment);
+      });
+    }
+    if (cb) decompose_and_store_chroma(job, cb_work, k);
+    if (cr) decompose_and_store_chroma(job, cr_work, k);
+  }
+  store_fence();
+}
+
+}  // namespace
+
+void luma_spatial_pass(const SpatialJob& job) {
+  const WorkPlanes& planes = *job.planes;
+  const CoringSettings coring =
+      luma_coring_settings(*job.params, planes.LumaLineBuffers[3], planes.ScratchVectors[3]);
+  luma_vertical_step(job, coring);
+  luma_horizontal_step(job, coring);
+  store_fence();
+}
+
+void chroma_spatial_pass(const SpatialJob& job) { chroma_pass(job, true, true); }
+void cb_spatial_pass(const SpatialJob& job) { chroma_pass(job, true, false); }
+void cr_spatial_pass(const SpatialJob& job) { chroma_pass(job, false, true); }
+
+void spatial_pass_worker(int thread_id, int thread_num, const SpatialJob& job) {
+  if (thread_id == 0) luma_spatial_pass(job);
+  switch (thread_num < 1 ? 1 : thread_num) {
+    case 1:
+      if (thread_id == 0) chroma_spatial_pass(job);
+      break;
+    case 2:
+      if (thread_id == 1) chroma_spatial_pass(job);
+      break;
+    case 3:
+      if (thread_id == 1) cb_spatial_pass(job);
+      if (thread_id == 2) cr_spatial_pass(job);
+      break;
+    default:
+      // With four or more workers, worker 1 stays idle so that each chroma
+      // plane has a worker of its own beside the longer luma work.
+      if (thread_id == 2) cb_spatial_pass(job);
+      if (thread_id == 3) cr_spatial_pass(job);
+      break;
+  }
+}
