@@ -18,7 +18,10 @@ void FilteringCache::bind(FrameSource* clip, int max_w, int max_h) {
   clip_ = clip;
 }
 
-void FilteringCache::flush() { entries_.clear(); }
+void FilteringCache::flush() {
+  entries_.clear();
+  spare_.reset();
+}
 
 void FilteringCache::set_frames_needed(int frames) {
   capacity_ = std::max(frames, 1) + kMargin;
@@ -35,16 +38,20 @@ PIXEL_YC* FilteringCache::fetch(int n) {
     return entries_.front().pixels.get();
   }
 
-  const size_t size = static_cast<size_t>(binding_.max_w) * binding_.max_h;
-  std::unique_ptr<PIXEL_YC[]> pixels(new PIXEL_YC[size]);
-  // The whole buffer starts stale: the clip writes only its picture area.
-  std::fill(pixels.get(), pixels.get() + size, kStalePixel);
-  if (!clip_->read_frame(n, pixels.get(), binding_.max_w)) return nullptr;
-
-  // Drop the least recently fetched frames first: a fresh buffer per frame
-  // (rather than reusing the dropped one) lets memory checkers catch a
-  // module that keeps a pointer longer than the cache promises.
-  while (static_cast<int>(entries_.size()) >= capacity_) entries_.pop_back();
+  // The frame is read into the spare buffer; the least recently fetched
+  // frames beyond the capacity then give up theirs as the next spare. A cache
+  // that steps through a clip thus touches no fresh memory, and a frame that
+  // cannot be read drops nothing. The clip rewrites the picture area, so only
+  // the area around it needs the stale pattern again.
+  if (!spare_) spare_.reset(new PIXEL_YC[static_cast<size_t>(binding_.max_w) * binding_.max_h]);
+  fill_stale_outside(spare_.get(), binding_.max_w, binding_.max_h, binding_.width,
+                     binding_.height);
+  if (!clip_->read_frame(n, spare_.get(), binding_.max_w)) return nullptr;
+  std::unique_ptr<PIXEL_YC[]> pixels = std::move(spare_);
+  while (static_cast<int>(entries_.size()) >= capacity_) {
+    spare_ = std::move(entries_.back().pixels);
+    entries_.pop_back();
+  }
   entries_.insert(entries_.begin(), Entry{n, std::move(pixels)});
   return entries_.front().pixels.get();
 }

@@ -4,7 +4,8 @@
 // order. The cache keeps the most recently fetched frames (the number the
 // module last asked for, plus a margin) and drops the least recently fetched
 // one beyond that, so a pointer stays valid at least until that many other
-// frames have been fetched.
+// frames have been fetched. A dropped frame's buffer is reused for a later
+// frame, as a host's cache reuses its frame memory.
 //
 // Every pixel outside the clip's width x height is set to kStalePixel, a
 // value far outside the sample range, so that a module reading the buffer
@@ -72,4 +73,6 @@ class FilteringCache {
   int capacity_ = 1 + kMargin;
   std::function<bool(int)> fails_;
   std::vector<Entry> entries_;  // most recently fetched first
+  // The buffer the next frame read goes to (a dropped frame's, or none yet).
+  std::unique_ptr<PIXEL_YC[]> spare_;
 };

@@ -229,9 +229,13 @@ BOOL StandInHost::process(FrameSource& clip, int n, PIXEL_YC* out, int out_strid
   host.clip_w = w;
   host.clip_h = h;
 
+  // The buffers keep their storage from call to call. ycp_edit receives the
+  // frame over the picture and the stale pattern around it; ycp_temp, which
+  // the module may have written anywhere, is stale all over.
   const size_t size = static_cast<size_t>(max_w) * max_h;
-  host.edit.assign(size, kStalePixel);
+  if (host.edit.size() != size) host.edit.resize(size);
   host.temp.assign(size, kStalePixel);
+  fill_stale_outside(host.edit.data(), max_w, max_h, w, h);
   if (!clip.read_frame(n, host.edit.data(), max_w)) return 0;
 
   FILTER_PROC_INFO& info = host.proc_info;
