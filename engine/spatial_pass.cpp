@@ -3,6 +3,7 @@
 #include "engine/chroma_gather.h"
 #include "engine/d4_kernels.h"
 #include "engine/dual_phase.h"
+#include "engine/luma_vertical_step.h"
 #include "engine/spatial_coring.h"
 
 #if defined(__SSE__)
@@ -44,73 +45,6 @@ ChromaAdjustment chroma_adjustment(const FilterParameters& params) {
   adjustment.hue_sin = params.hue_sin;
   adjustment.hue_cos = params.hue_cos;
   return adjustment;
-}
-
-// Luma column x of the frame as a periodic line of H floats. Whole frames:
-// (H - h)/2 copies of the first row above, as many of the last row below.
-// Fields: field 0 (even rows) then field 1 (odd rows), each with (H - h)/4
-// copies of its first and last row.
-void gather_luma_column(const SpatialJob& job, int32_t x, float* line) {
-  const WorkPlanes& planes = *job.planes;
-  const int32_t H = planes.H;
-  const PIXEL_YC* column = job.src + x;
-  if (!job.params->field_mode) {
-    // The 16-bit samples go through a short line first, so that the strided
-    // reads of the frame are not interleaved with the float stores.
-    int16_t* samples = planes.PartLineBuffers[0];
-    for (int32_t r = 0; r < job.h; ++r) samples[r] = column[static_cast<int64_t>(r) * job.stride].y;
-    const int32_t pad = (H - job.h) / 2;
-    float* out = line;
-    for (int32_t i = 0; i < pad; ++i) *out++ = samples[0];
-    for (int32_t r = 0; r < job.h; ++r) *out++ = samples[r];
-    for (int32_t i = 0; i < pad; ++i) *out++ = samples[job.h - 1];
-    return;
-  }
-  const int32_t pad = (H - job.h) / 4;
-  const int32_t field_rows = job.h / 2;
-  const int64_t field_step = 2 * static_cast<int64_t>(job.stride);
-  float* out = line;
-  for (int32_t field = 0; field < 2; ++field) {
-    const PIXEL_YC* first = column + static_cast<int64_t>(field) * job.stride;
-    const float top = first[0].y;
-    const float bottom = first[(field_rows - 1) * field_step].y;
-    for (int32_t i = 0; i < pad; ++i) *out++ = top;
-    for (int32_t r = 0; r < field_rows; ++r) *out++ = first[r * field_step].y;
-    for (int32_t i = 0; i < pad; ++i) *out++ = bottom;
-  }
-}
-
-// Writes line[0, H) into column `column` of LumaWorkPlane (element k to row k).
-void put_work_plane_column(const WorkPlanes& planes, int32_t column, const float* line) {
-  float* dst = planes.LumaWorkPlane + column;
-  for (int32_t k = 0; k < planes.H; ++k) dst[static_cast<int64_t>(k) * planes.W] = line[k];
-}
-
-// One vertical level over every image column, into LumaWorkPlane: rows
-// [0, H/2) low band, [H/2, H) high band. With coring the level goes through
-// three cored dual-phase levels folded back to one. The first and last image
-// columns also fill the pad columns to their left and right.
-void luma_vertical_step(const SpatialJob& job, const CoringSettings& coring) {
-  const WorkPlanes& planes = *job.planes;
-  const int32_t H = planes.H;
-  const int32_t left = (planes.W - job.w) / 2;
-  float* const* lines = planes.LumaLineBuffers;
-  for (int32_t x = 0; x < job.w; ++x) {
-    gather_luma_column(job, x, lines[0]);
-    if (coring.on) {
-      dual_phase_decompose(lines[0], H, lines[0], lines[2], lines[1], coring, job.simd_level);
-      dual_phase_fold_back(lines[0], lines[2], lines[1], H, job.simd_level);
-    } else {
-      AnalysisKernels[job.simd_level](lines[0], H, lines[2]);
-    }
-    put_work_plane_column(planes, left + x, lines[2]);
-    if (x == 0) {
-      for (int32_t c = 0; c < left; ++c) put_work_plane_column(planes, c, lines[2]);
-    }
-    if (x == job.w - 1) {
-      for (int32_t c = left + job.w; c < planes.W; ++c) put_work_plane_column(planes, c, lines[2]);
-    }
-  }
 }
 
 // Three dual-phase levels over every row of LumaWorkPlane; set A and set B of
