@@ -23,8 +23,8 @@ using D4AnalysisRowKernel = void (*)(const float* x0, const float* x1, const flo
 // coefficients k and k-1 (low, low_prev) and the high coefficients k and k-1
 // (high, high_prev), even[x] and odd[x] are outputs 2k and 2k+1. `leading`
 // selects the summation order of the first two pairs (k = 0, 1), which add
-// the low terms first. even may be low_prev and odd may be high_prev: each
-// column is read before it is written. One arithmetic for every level.
+// the low terms first. even and odd may be any of the input rows: each column
+// is read before it is written. One arithmetic for every level.
 using D4SynthesisRowKernel = void (*)(const float* low, const float* low_prev, const float* high,
                                       const float* high_prev, int32_t n, bool leading,
                                       float* even, float* odd);

@@ -8,11 +8,15 @@
 // level from the estimates takes three steps: synthesise set A's pair, take
 // the odd-phase low band of that (which is set B's low band again) and
 // synthesise it with set B's detail band into the level's input.
+//
+// Every result is what the plain order of work gives: all luma rows, then
+// d4_synthesis of every luma column, then the chroma lines.
 #include "engine/temporal_pass.h"
 
 #include <cstddef>
 
 #include "engine/d4_kernels.h"
+#include "engine/d4_row_kernels.h"
 #include "engine/sample_conversion.h"
 #include "engine/temporal_kernels.h"
 
@@ -75,30 +79,53 @@ LinePlan line_plan(const TemporalJob& job, int32_t length, const float* slots_a,
   return plan;
 }
 
+// The luma rows, each rebuilt over its three horizontal levels, and one
+// vertical synthesis level per column. Row y < H/2 is vertical low
+// coefficient y, row H/2 + y high coefficient y; together they are pair y,
+// and output rows 2k and 2k+1 of every column come from pairs k and k-1
+// (pair H/2-1 for k = 0).
+//
+// The vertical step runs row by row with the row kernels, bit-identical per
+// column to d4_synthesis, as soon as its two pairs exist, while they are
+// still in the cache. Pair j is kept where no output overwrites it before it
+// is used: pair 0 in rows 0 and 1, pair j (1 <= j < H/2 - 1) in rows 2j + 2
+// and 2j + 3, the last pair in line buffers 3 and 0. Output pair k >= 2 then
+// replaces pair k-1, which it is the last to read; output pair 1 goes to the
+// free rows 2 and 3, and output pair 0 replaces pair 0 at the end.
 void luma_pass(const TemporalJob& job) {
   const WorkPlanes& planes = *job.planes;
   const FilterParameters& params = *job.params;
   const int32_t W = planes.W;
   const int32_t H = planes.H;
+  const int32_t half = H / 2;
   const LinePlan plan = line_plan(job, W, planes.LumaSlotPlanesA, planes.LumaSlotPlanesB,
                                   planes.LumaLineBuffers, params.w3dyh_threshold);
+  const D4SynthesisRowKernel synthesis = SynthesisRowKernels[job.simd_level];
   float* const work = planes.LumaWorkPlane;
+  auto row = [work, W](int32_t r) { return work + static_cast<ptrdiff_t>(r) * W; };
+  // Rebuilds plane row y (its coefficients at position y x W) into `result`.
+  auto rebuild_row = [&](int32_t y, float* result) {
+    const float coarse = y < half ? params.w3dyl_threshold_upper : params.w3dyl_threshold_lower;
+    rebuild_line(plan, y * W, coarse, result);
+  };
 
-  // Rows [0, H/2) come from the vertical low band, [H/2, H) from the high band.
-  for (int32_t y = 0; y < H; ++y) {
-    const float coarse = y < H / 2 ? params.w3dyl_threshold_upper : params.w3dyl_threshold_lower;
-    const int32_t p = y * W;
-    rebuild_line(plan, p, coarse, work + p);
+  rebuild_row(0, row(0));
+  rebuild_row(half, row(1));
+  for (int32_t k = 1; k < half - 1; ++k) {
+    rebuild_row(k, row(2 * k + 2));
+    rebuild_row(half + k, row(2 * k + 3));
+    const int32_t previous = k == 1 ? 0 : 2 * k;
+    synthesis(row(2 * k + 2), row(previous), row(2 * k + 3), row(previous + 1), W, k < 2,
+              row(2 * k), row(2 * k + 1));
   }
-
-  // Only once every row is written: one vertical synthesis level per column.
-  float* const column = planes.LumaLineBuffers[0];
-  float* const rebuilt = planes.LumaLineBuffers[1];
-  for (int32_t x = 0; x < W; ++x) {
-    for (int32_t y = 0; y < H; ++y) column[y] = work[static_cast<ptrdiff_t>(y) * W + x];
-    plan.synthesis(column, H / 2, rebuilt);
-    for (int32_t y = 0; y < H; ++y) work[static_cast<ptrdiff_t>(y) * W + x] = rebuilt[y];
-  }
+  // The last pair: rebuild_line's own lines are free again once a row is
+  // done, and line 0 is not read by the row's final synthesis.
+  float* const last_low = planes.LumaLineBuffers[3];
+  float* const last_high = planes.LumaLineBuffers[0];
+  rebuild_row(half - 1, last_low);
+  rebuild_row(H - 1, last_high);
+  synthesis(last_low, row(H - 2), last_high, row(H - 1), W, false, row(H - 2), row(H - 1));
+  synthesis(row(0), last_low, row(1), last_high, W, true, row(0), row(1));
 }
 
 void chroma_pass(const TemporalJob& job, const float* slots_a, const float* slots_b,

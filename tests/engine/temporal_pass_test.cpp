@@ -424,6 +424,68 @@ TEST(TemporalPass, ResultDoesNotDependOnWorkerCount) {
   }
 }
 
+// The luma plane as the plain order of work defines it: every row estimated
+// and rebuilt over its three levels with the line kernels, then d4_synthesis
+// of every column.
+std::vector<float> reference_luma(const WorkPlanes& planes, const FilterParameters& params,
+                                  int32_t frame, int simd_level) {
+  const int32_t W = planes.W, H = planes.H;
+  const TemporalKernel kernel =
+      TemporalKernels[temporal_kernel_entry((planes.N - 1) / 2, params.anime_mode)];
+  auto a = aligned<float>(W, 16), b = aligned<float>(W, 16), t = aligned<float>(W, 16);
+  std::vector<float> plane(static_cast<size_t>(W) * H);
+  for (int32_t y = 0; y < H; ++y) {
+    const int32_t p = y * W;
+    kernel(W / 8, y < H / 2 ? params.w3dyl_threshold_upper : params.w3dyl_threshold_lower,
+           a.get(), planes.LumaSlotPlanesA, p, frame);
+    for (int level = 3; level >= 1; --level) {
+      const int32_t v = W >> level;
+      const float threshold = params.w3dyh_threshold[level - 1];
+      kernel(v, threshold, a.get() + v, planes.LumaSlotPlanesA, p + v, frame);
+      kernel(v, threshold, b.get() + v, planes.LumaSlotPlanesB, p + v, frame);
+      SynthesisKernels[simd_level](a.get(), v, t.get());
+      OddLowpassKernels[simd_level](t.get(), 2 * v, b.get());
+      SynthesisKernels[simd_level](b.get(), v, a.get());
+    }
+    std::copy(a.get(), a.get() + W, plane.begin() + p);
+  }
+  auto column = aligned<float>(H, 16), rebuilt = aligned<float>(H, 16);
+  for (int32_t x = 0; x < W; ++x) {
+    for (int32_t y = 0; y < H; ++y) column[y] = plane[static_cast<size_t>(y) * W + x];
+    SynthesisKernels[simd_level](column.get(), H / 2, rebuilt.get());
+    for (int32_t y = 0; y < H; ++y) plane[static_cast<size_t>(y) * W + x] = rebuilt[y];
+  }
+  return plane;
+}
+
+// The pass interleaves the column synthesis with the rows and keeps the rows
+// in a different order meanwhile; the luma plane must still be the plain
+// order's, bit for bit, for every window length, both fits and both levels.
+TEST(TemporalPass, LumaEqualsRowsThenColumnsOfTheLineKernels) {
+  for (int32_t radius : {1, 4}) {
+    const int32_t n_slots = 2 * radius + 1;
+    const int32_t frame = 10;
+    PassBuffers buffers(kW, kH, n_slots);
+    fill_close_window(buffers, frame % n_slots, 21 + radius);
+    for (bool anime : {false, true}) {
+      for (int simd_level : {1, 2}) {
+        FilterParameters params = thresholds(1.5f);
+        params.frame_radius = radius;
+        params.anime_mode = anime;
+        params.w3dyl_threshold_lower = 1.2f;
+        params.w3dyh_threshold[1] = 1.8f;
+        buffers.poison_results();
+        run_pass(buffers.planes, params, frame, simd_level, 1);
+        const std::vector<float> expected = reference_luma(buffers.planes, params, frame, simd_level);
+        EXPECT_TRUE(same_bits(buffers.planes.LumaWorkPlane, expected.data(),
+                              sizeof(float) * expected.size()))
+            << "N = " << n_slots << (anime ? ", full fit" : ", reduced fit") << ", level "
+            << simd_level;
+      }
+    }
+  }
+}
+
 TEST(TemporalPass, UnknownWindowLengthLeavesResultsAlone) {
   PassBuffers buffers(kW, kH, 4);
   buffers.poison_results();
