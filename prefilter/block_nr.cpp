@@ -14,12 +14,23 @@
 //   neighbours, n counting them; the result is held as int16_t.
 // Rows y < 2f and y >= h - 2f and columns 0, 1, w-2, w-1 are copied, so every
 // read stays inside the frame. Chroma is copied unchanged.
+//
+// block_nr_rows_c is the plain form. On x86 block_nr_rows hands runs of a
+// row's interior pixels to the SSE2 form (engine/x86/block_nr_sse2.cpp), which
+// works on the rows' luma gathered into short 16-bit lines and gives the same
+// results; a run it declines is done by the plain form.
 #include "prefilter/block_nr.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include "engine/x86/block_nr_sse2.h"
+#include "engine/x86/prefilter_vector.h"
+#define BLOCK_NR_HAS_VECTOR_FORM 1
+#endif
 
 namespace {
 
@@ -89,9 +100,124 @@ void copy_row(const PIXEL_YC* src, PIXEL_YC* dst, int32_t w) {
   std::memcpy(dst, src, static_cast<size_t>(w) * sizeof(PIXEL_YC));
 }
 
+// The pixel's thresholds, a fifth of them for skin tones outside anime mode.
+inline void pixel_thresholds(const BlockNrJob& job, const PIXEL_YC& p, int32_t& t1, int32_t& t2) {
+  t1 = job.t1;
+  t2 = job.t2;
+  if (!job.anime && in_skin_tone_box(p)) {
+    t1 /= 5;
+    t2 /= 5;
+  }
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+// in_skin_tone_box without branches: each exclusive range lo < v < hi as one
+// unsigned comparison of v - (lo + 1) with hi - lo - 1.
+inline bool in_skin_tone_box_branchless(const PIXEL_YC& p) {
+  auto inside = [](int32_t v, int32_t lo, int32_t hi) {
+    return static_cast<uint32_t>(v - (lo + 1)) < static_cast<uint32_t>(hi - lo - 1);
+  };
+  return inside(p.y, 1400, 3000) & inside(p.cb, -680, 280) & inside(p.cr, -50, 600);
+}
+#endif
+
+#if defined(BLOCK_NR_HAS_VECTOR_FORM)
+// Frames up to this width go through the vector form; the lines below live
+// on the worker's stack.
+constexpr int32_t kVectorMaxWidth = 2048;
+
+// The luma of the frame rows a worker needs, each gathered once into a
+// 16-bit line: the ten most recent rows, enough for rows y - 2f .. y + 2f of
+// consecutive rows y in both modes. Slot y mod 10 holds row y.
+class LumaLines {
+ public:
+  explicit LumaLines(const BlockNrJob& job) : job_(job) {
+    for (int32_t& tag : tags_) tag = -1;
+  }
+  const int16_t* row(int32_t y) {
+    const int32_t slot = y % kSlots;
+    if (tags_[slot] != y) {
+      const PIXEL_YC* src = job_.src + static_cast<ptrdiff_t>(y) * job_.stride;
+      int16_t* line = lines_[slot];
+      for (int32_t x = 0; x < job_.w; ++x) line[x] = src[x].y;
+      tags_[slot] = y;
+    }
+    return lines_[slot];
+  }
+
+ private:
+  static constexpr int32_t kSlots = 10;
+  const BlockNrJob& job_;
+  int32_t tags_[kSlots];
+  int16_t lines_[kSlots][kVectorMaxWidth];
+};
+
+// The interior pixels [2, w-2) of row y through the vector form, or through
+// the plain form when the vector form declines the row.
+void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, LumaLines& lines) {
+  const ptrdiff_t row_step = f * static_cast<ptrdiff_t>(job.stride);
+  const PIXEL_YC* src = job.src + y * static_cast<ptrdiff_t>(job.stride);
+  PIXEL_YC* dst = job.dst + y * static_cast<ptrdiff_t>(job.stride);
+  const int32_t count = job.w - 4;
+  int16_t t1[kVectorMaxWidth], t2[kVectorMaxWidth], out[kVectorMaxWidth];
+  const int16_t* rows[5];
+  for (int r = 0; r < 5; ++r) rows[r] = lines.row(y + (r - 2) * f) + 2;
+  // Both threshold pairs formed once; each pixel picks one.
+  const int16_t full1 = static_cast<int16_t>(job.t1), full2 = static_cast<int16_t>(job.t2);
+  const int16_t skin1 = static_cast<int16_t>(job.t1 / 5), skin2 = static_cast<int16_t>(job.t2 / 5);
+  const int32_t skin_tones = job.anime ? 0 : -1;
+  const int32_t flip1 = full1 ^ skin1, flip2 = full2 ^ skin2;
+  for (int32_t i = 0; i < count; ++i) {
+    // All ones for a skin tone, else zero: a select without a branch, which
+    // noisy chroma would mispredict.
+    const int32_t skin = -static_cast<int32_t>(in_skin_tone_box_branchless(src[2 + i])) & skin_tones;
+    t1[i] = static_cast<int16_t>(full1 ^ (flip1 & skin));
+    t2[i] = static_cast<int16_t>(full2 ^ (flip2 & skin));
+  }
+  // Chroma and the edge columns pass through; the interior luma is replaced.
+  copy_row(src, dst, job.w);
+  if (block_nr_luma_sse2(rows, t1, t2, count, out)) {
+    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
+  } else {
+    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = filtered_luma(src + 2 + i, row_step, t1[i], t2[i]);
+  }
+}
+
+// The vector form takes 16-bit thresholds, t2 at most 32767, and runs of at
+// least eight pixels.
+bool vector_form_applies(const BlockNrJob& job) {
+  return prefilter_vector_usable(job.simd_level) && job.t1 >= -32768 && job.t1 <= 32767 &&
+         job.t2 >= -32768 && job.t2 <= 32767 && job.w >= 12 && job.w <= kVectorMaxWidth;
+}
+#endif
+
 }  // namespace
 
 void block_nr_rows(const BlockNrJob& job, int32_t y0, int32_t y1) {
+#if defined(BLOCK_NR_HAS_VECTOR_FORM)
+  if (job.src == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
+  if (!vector_form_applies(job)) {
+    block_nr_rows_c(job, y0, y1);
+    return;
+  }
+  const int32_t f = job.field_count == 2 ? 2 : 1;
+  const ptrdiff_t stride = job.stride;
+  y0 = std::max(y0, 0);
+  y1 = std::min(y1, job.h);
+  LumaLines lines(job);
+  for (int32_t y = y0; y < y1; ++y) {
+    if (y < 2 * f || y >= job.h - 2 * f) {
+      copy_row(job.src + y * stride, job.dst + y * stride, job.w);
+      continue;
+    }
+    filter_row_vector(job, y, f, lines);
+  }
+#else
+  block_nr_rows_c(job, y0, y1);
+#endif
+}
+
+void block_nr_rows_c(const BlockNrJob& job, int32_t y0, int32_t y1) {
   if (job.src == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
   const int32_t w = job.w;
   const int32_t f = job.field_count == 2 ? 2 : 1;
@@ -115,12 +241,8 @@ void block_nr_rows(const BlockNrJob& job, int32_t y0, int32_t y1) {
     dst[w - 1] = src[w - 1];
     for (int32_t x = 2; x < w - 2; ++x) {
       const PIXEL_YC& p = src[x];
-      int32_t t1 = job.t1;
-      int32_t t2 = job.t2;
-      if (!job.anime && in_skin_tone_box(p)) {
-        t1 /= 5;
-        t2 /= 5;
-      }
+      int32_t t1, t2;
+      pixel_thresholds(job, p, t1, t2);
       dst[x].y = filtered_luma(src + x, row_step, t1, t2);
       dst[x].cb = p.cb;
       dst[x].cr = p.cr;
