@@ -29,6 +29,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 #include "engine/x86/block_nr_sse2.h"
 #include "engine/x86/prefilter_vector.h"
+#include "prefilter/luma_lines.h"
 #define BLOCK_NR_HAS_VECTOR_FORM 1
 #endif
 
@@ -126,35 +127,13 @@ inline bool in_skin_tone_box_branchless(const PIXEL_YC& p) {
 // on the worker's stack.
 constexpr int32_t kVectorMaxWidth = 2048;
 
-// The luma of the frame rows a worker needs, each gathered once into a
-// 16-bit line: the ten most recent rows, enough for rows y - 2f .. y + 2f of
-// consecutive rows y in both modes. Slot y mod 10 holds row y.
-class LumaLines {
- public:
-  explicit LumaLines(const BlockNrJob& job) : job_(job) {
-    for (int32_t& tag : tags_) tag = -1;
-  }
-  const int16_t* row(int32_t y) {
-    const int32_t slot = y % kSlots;
-    if (tags_[slot] != y) {
-      const PIXEL_YC* src = job_.src + static_cast<ptrdiff_t>(y) * job_.stride;
-      int16_t* line = lines_[slot];
-      for (int32_t x = 0; x < job_.w; ++x) line[x] = src[x].y;
-      tags_[slot] = y;
-    }
-    return lines_[slot];
-  }
-
- private:
-  static constexpr int32_t kSlots = 10;
-  const BlockNrJob& job_;
-  int32_t tags_[kSlots];
-  int16_t lines_[kSlots][kVectorMaxWidth];
-};
+// Rows y - 2f .. y + 2f of consecutive rows y, in both modes, have distinct
+// slots among ten.
+using BlockLumaLines = LumaLines<10, kVectorMaxWidth>;
 
 // The interior pixels [2, w-2) of row y through the vector form, or through
 // the plain form when the vector form declines the row.
-void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, LumaLines& lines) {
+void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, BlockLumaLines& lines) {
   const ptrdiff_t row_step = f * static_cast<ptrdiff_t>(job.stride);
   const PIXEL_YC* src = job.src + y * static_cast<ptrdiff_t>(job.stride);
   PIXEL_YC* dst = job.dst + y * static_cast<ptrdiff_t>(job.stride);
@@ -204,7 +183,7 @@ void block_nr_rows(const BlockNrJob& job, int32_t y0, int32_t y1) {
   const ptrdiff_t stride = job.stride;
   y0 = std::max(y0, 0);
   y1 = std::min(y1, job.h);
-  LumaLines lines(job);
+  BlockLumaLines lines(job.src, job.stride, job.w);
   for (int32_t y = y0; y < y1; ++y) {
     if (y < 2 * f || y >= job.h - 2 * f) {
       copy_row(job.src + y * stride, job.dst + y * stride, job.w);

@@ -13,6 +13,11 @@
 // Rows 0, 1, h-2, h-1 and columns 0, 1, w-2, w-1 are copied, so every read
 // (two rows and two columns around the pixel) stays inside the frame. Chroma is
 // copied from the current frame.
+//
+// mosquito_nr_rows_c is the plain form. On x86 mosquito_nr_rows hands each
+// row's interior pixels to the SSE2 form (engine/x86/mosquito_nr_sse2.cpp),
+// which works on the rows' luma gathered into 16-bit lines and gives the same
+// results; a row it declines is done by the plain form.
 #include "prefilter/mosquito_nr.h"
 
 #include <algorithm>
@@ -20,6 +25,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include "engine/x86/mosquito_nr_sse2.h"
+#include "engine/x86/prefilter_vector.h"
+#include "prefilter/luma_lines.h"
+#define MOSQUITO_NR_HAS_VECTOR_FORM 1
+#endif
 
 namespace {
 
@@ -80,9 +92,81 @@ int16_t filtered_luma(const PIXEL_YC* cur, const PIXEL_YC* prev, const PIXEL_YC*
   return chooser.output();
 }
 
+// Costs stay below 2^19, so a start above that behaves like 2 * t3 itself
+// without overflowing for any t3.
+int32_t starting_cost(const MosquitoNrJob& job) {
+  const int64_t start = std::min<int64_t>(2 * static_cast<int64_t>(job.t3),
+                                          std::numeric_limits<int32_t>::max());
+  return static_cast<int32_t>(start);
+}
+
+void copy_row(const PIXEL_YC* src, PIXEL_YC* dst, int32_t w) {
+  std::memcpy(dst, src, static_cast<size_t>(w) * sizeof(PIXEL_YC));
+}
+
+#if defined(MOSQUITO_NR_HAS_VECTOR_FORM)
+// Frames up to this width go through the vector form; the lines below live
+// on the worker's stack.
+constexpr int32_t kVectorMaxWidth = 2048;
+// Rows y - 2 .. y + 2 of the current frame and y - f .. y + f of the others
+// have distinct slots among five, also for the next rows of the stripe.
+using MosquitoLumaLines = LumaLines<5, kVectorMaxWidth>;
+
+bool vector_form_applies(const MosquitoNrJob& job) {
+  return prefilter_vector_usable(job.simd_level) && job.w >= 12 && job.w <= kVectorMaxWidth;
+}
+#endif
+
 }  // namespace
 
 void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
+#if defined(MOSQUITO_NR_HAS_VECTOR_FORM)
+  if (job.cur == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
+  if (!vector_form_applies(job)) {
+    mosquito_nr_rows_c(job, y0, y1);
+    return;
+  }
+  const PIXEL_YC* prev_frame = job.prev != nullptr ? job.prev : job.cur;
+  const PIXEL_YC* next_frame = job.next != nullptr ? job.next : job.cur;
+  const int32_t w = job.w;
+  const ptrdiff_t stride = job.stride;
+  const int32_t f = job.field_count == 2 ? 2 : 1;
+  const int32_t best_cost = starting_cost(job);
+  y0 = std::max(y0, 0);
+  y1 = std::min(y1, job.h);
+  MosquitoLumaLines cur_lines(job.cur, stride, w);
+  MosquitoLumaLines prev_lines(prev_frame, stride, w);
+  MosquitoLumaLines next_lines(next_frame, stride, w);
+  int16_t out[kVectorMaxWidth];
+  for (int32_t y = y0; y < y1; ++y) {
+    const ptrdiff_t row = y * stride;
+    const PIXEL_YC* cur = job.cur + row;
+    PIXEL_YC* dst = job.dst + row;
+    copy_row(cur, dst, w);  // chroma and the edges pass through
+    if (y < 2 || y >= job.h - 2) continue;
+    MosquitoRows rows;
+    for (int r = 0; r < 5; ++r) rows.cur[r] = cur_lines.row(y + r - 2) + 2;
+    for (int r = 0; r < 3; ++r) {
+      rows.prev[r] = prev_lines.row(y + (r - 1) * f) + 2;
+      rows.next[r] = next_lines.row(y + (r - 1) * f) + 2;
+    }
+    rows.field_count = f;
+    const int32_t count = w - 4;
+    if (mosquito_nr_luma_sse2(rows, best_cost, count, out)) {
+      for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
+    } else {
+      const PIXEL_YC* prev = prev_frame + row;
+      const PIXEL_YC* next = next_frame + row;
+      for (int32_t x = 2; x < w - 2; ++x)
+        dst[x].y = filtered_luma(cur + x, prev + x, next + x, stride, f * stride, best_cost);
+    }
+  }
+#else
+  mosquito_nr_rows_c(job, y0, y1);
+#endif
+}
+
+void mosquito_nr_rows_c(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
   if (job.cur == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
   // A missing neighbour frame is the current frame, as at the clip's ends.
   const PIXEL_YC* prev_frame = job.prev != nullptr ? job.prev : job.cur;
@@ -90,11 +174,7 @@ void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
   const int32_t w = job.w;
   const ptrdiff_t stride = job.stride;
   const ptrdiff_t field = (job.field_count == 2 ? 2 : 1) * stride;
-  // Costs stay below 2^19, so a start above that behaves like 2 * t3 itself
-  // without overflowing for any t3.
-  const int64_t start = std::min<int64_t>(2 * static_cast<int64_t>(job.t3),
-                                          std::numeric_limits<int32_t>::max());
-  const int32_t best_cost = static_cast<int32_t>(start);
+  const int32_t best_cost = starting_cost(job);
   y0 = std::max(y0, 0);
   y1 = std::min(y1, job.h);
 
@@ -104,7 +184,7 @@ void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
     PIXEL_YC* dst = job.dst + row;
     // Lines reach two rows and two columns from the pixel in both modes.
     if (y < 2 || y >= job.h - 2 || w < 5) {
-      std::memcpy(dst, cur, static_cast<size_t>(w) * sizeof(PIXEL_YC));
+      copy_row(cur, dst, w);
       continue;
     }
     dst[0] = cur[0];

@@ -15,7 +15,14 @@ struct MosquitoNrJob {
   int32_t h = 0;                   // padded height
   int32_t field_count = 1;         // 1 or 2
   int32_t t3 = 0;
+  // SimdLevel of the processor: at 2 a 32-bit build may use the vector form
+  // (x86-64 builds always may). Every form gives the same result.
+  int32_t simd_level = 1;
 };
 
-// Writes rows [y0, y1) of dst completely (columns 0 .. w-1).
+// Writes rows [y0, y1) of dst completely (columns 0 .. w-1), with the
+// fastest form this build and simd_level allow.
 void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1);
+
+// The plain form, one pixel at a time: the reference for the others.
+void mosquito_nr_rows_c(const MosquitoNrJob& job, int32_t y0, int32_t y1);
