@@ -4,9 +4,12 @@
 // after another, so each step loads the N vectors of one group. Neighbours
 // are selected with compare masks; the sums follow the plain form's order
 // exactly, lane by lane:
-// - nt, S1, S2 and Stx start at +0.0 and can never become -0.0 (a sum is -0.0
-//   only when both terms are), so adding +0.0 (or -0.0) for a neighbour that
-//   is not taken leaves them bit for bit as skipping it would.
+// - nt, S1 and S2 are sums of small integers, exact whatever the order, so
+//   they are gathered pair by pair (t = -j and +j together); none of their
+//   terms is -0.0, so they are +0.0 wherever the plain form's are.
+// - Stx starts at +0.0 and can never become -0.0 (a sum is -0.0 only when
+//   both terms are), so adding +0.0 (or -0.0) for a neighbour that is not
+//   taken leaves it bit for bit as skipping it would.
 // - Sx starts at x0, which may be -0.0, and -0.0 + +0.0 is +0.0. A neighbour
 //   that is not taken therefore contributes -0.0, the one addend that leaves
 //   every value unchanged.
@@ -30,21 +33,17 @@ template <int R, bool kFullFit>
 void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* planes,
                            int32_t p, int32_t frame) {
   constexpr int32_t kSlots = 2 * R + 1;
-  constexpr int kNeighbours = 2 * R;
   constexpr int32_t kGroupFloats = 4 * kSlots;
   // Cache lines touched by one group of N vectors, each prefetched 256 bytes
   // ahead with a non-temporal hint: the slot data is read once per frame.
   constexpr int kGroupLines = (kGroupFloats * 4 + 63) / 64;
 
   const int32_t current = 4 * temporal_slot(frame, 0, kSlots);
-  int32_t offset[kNeighbours];
-  __m128 time[kNeighbours];
-  __m128 time_squared[kNeighbours];
-  for (int k = 0; k < kNeighbours; ++k) {
-    const int32_t t = (k % 2 == 0) ? -(k / 2 + 1) : (k / 2 + 1);
-    offset[k] = 4 * temporal_slot(frame, t, kSlots);
-    time[k] = _mm_set1_ps(static_cast<float>(t));
-    time_squared[k] = _mm_set1_ps(static_cast<float>(t * t));
+  // Offsets of the neighbours at t = -j and +j (j = 1 .. R).
+  int32_t before[R + 1], after[R + 1];
+  for (int j = 1; j <= R; ++j) {
+    before[j] = 4 * temporal_slot(frame, -j, kSlots);
+    after[j] = 4 * temporal_slot(frame, j, kSlots);
   }
 
   const __m128 limit = _mm_set1_ps(threshold);
@@ -57,28 +56,51 @@ void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* 
       _mm_prefetch(reinterpret_cast<const char*>(group) + 256 + 64 * line, _MM_HINT_NTA);
     }
     const __m128 x0 = _mm_load_ps(group + current);
-    __m128 nt = _mm_setzero_ps();
-    __m128 s1 = _mm_setzero_ps();
-    __m128 s2 = _mm_setzero_ps();
+    __m128 nt, s1, s2;
     __m128 sx = x0;
     __m128 stx = _mm_setzero_ps();
-#pragma GCC unroll 8
-    for (int k = 0; k < kNeighbours; ++k) {
-      const __m128 xt = _mm_load_ps(group + offset[k]);
+    // Neighbour t, taken or not: the mask, and the addend of Sx and Stx (the
+    // value, or -0.0 when not taken).
+    auto neighbour = [&](int32_t offset, __m128& taken) {
+      const __m128 xt = _mm_load_ps(group + offset);
       const __m128 distance = _mm_andnot_ps(negative_zero, _mm_sub_ps(xt, x0));
-      const __m128 taken = _mm_cmplt_ps(distance, limit);
-      const __m128 addend = _mm_or_ps(_mm_and_ps(taken, xt), _mm_andnot_ps(taken, negative_zero));
-      nt = _mm_add_ps(nt, _mm_and_ps(taken, one));
-      s1 = _mm_add_ps(s1, _mm_and_ps(taken, time[k]));
-      s2 = _mm_add_ps(s2, _mm_and_ps(taken, time_squared[k]));
-      sx = _mm_add_ps(sx, addend);
-      // 1 * x = x and -1 * x = -x exactly, and s + (-x) is s - x to the bit.
-      if (k == 0) {
-        stx = _mm_sub_ps(stx, addend);
-      } else if (k == 1) {
-        stx = _mm_add_ps(stx, addend);
+      taken = _mm_cmplt_ps(distance, limit);
+      return _mm_or_ps(_mm_and_ps(taken, xt), _mm_andnot_ps(taken, negative_zero));
+    };
+#pragma GCC unroll 4
+    for (int j = 1; j <= R; ++j) {
+      __m128 taken_before, taken_after;
+      const __m128 value_before = neighbour(before[j], taken_before);
+      sx = _mm_add_ps(sx, value_before);
+      const __m128 value_after = neighbour(after[j], taken_after);
+      sx = _mm_add_ps(sx, value_after);
+      // Stx in visiting order; 1 * x = x and -1 * x = -x exactly, and
+      // s + (-x) is s - x to the bit.
+      if (j == 1) {
+        stx = _mm_sub_ps(stx, value_before);
+        stx = _mm_add_ps(stx, value_after);
       } else {
-        stx = _mm_add_ps(stx, _mm_mul_ps(time[k], addend));
+        const __m128 t = _mm_set1_ps(static_cast<float>(j));
+        stx = _mm_add_ps(stx, _mm_mul_ps(_mm_sub_ps(_mm_setzero_ps(), t), value_before));
+        stx = _mm_add_ps(stx, _mm_mul_ps(t, value_after));
+      }
+      // nt, S1 and S2 are sums of small integers, exact in any order, and
+      // never -0.0: the pair at +-j adds both of its counts to nt, j times
+      // their difference to S1 and j * j times their sum to S2.
+      const __m128 count_before = _mm_and_ps(taken_before, one);
+      const __m128 count_after = _mm_and_ps(taken_after, one);
+      const __m128 both = _mm_add_ps(count_before, count_after);
+      const __m128 difference = _mm_sub_ps(count_after, count_before);
+      if (j == 1) {
+        // The first pair's counts are the sums so far (0 + c = c here, as
+        // none of them is -0.0).
+        nt = both;
+        s1 = difference;
+        s2 = both;
+      } else {
+        nt = _mm_add_ps(nt, both);
+        s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_set1_ps(static_cast<float>(j)), difference));
+        s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_set1_ps(static_cast<float>(j * j)), both));
       }
     }
     const __m128 any_taken = _mm_cmpneq_ps(nt, _mm_setzero_ps());
