@@ -14,6 +14,10 @@
 // around a pixel stay inside the frame; frames at most 16 wide are left alone.
 // Luma is never written and every decision at column x reads only luma and the
 // chroma of column x, so corrections in place never feed later decisions.
+//
+// cross_colour_reduce evaluates each luma step of a row once and keeps the
+// last sixteen in a bit mask, and forms the pair tests without branches, which
+// noisy chroma would mispredict; cross_colour_reduce_c is the plain form.
 #include "prefilter/cross_colour.h"
 
 #include <cstddef>
@@ -30,12 +34,13 @@ bool flat_step(const PIXEL_YC* row, int32_t i) {
 }
 
 // Both differences larger than T in size, of the same sign and inside the
-// window of plausible cross-colour jumps.
+// window of plausible cross-colour jumps. Every part is evaluated: `&` rather
+// than `&&`, so the test compiles without branches.
 bool pair_test(int32_t d1, int32_t d2, int32_t t) {
   const int32_t product = static_cast<int32_t>(static_cast<int16_t>(d1)) *
                           static_cast<int32_t>(static_cast<int16_t>(d2));
-  return mod_65536(d1 + t) > 2 * t && mod_65536(d2 + t) > 2 * t && product > 0 &&
-         mod_65536(d1 + 500) < 1000 && mod_65536(d2 + 500) < 1000;
+  return (mod_65536(d1 + t) > 2 * t) & (mod_65536(d2 + t) > 2 * t) & (product > 0) &
+         (mod_65536(d1 + 500) < 1000) & (mod_65536(d2 + 500) < 1000);
 }
 
 int16_t luma_measure(const PIXEL_YC* p) {
@@ -72,13 +77,12 @@ void correct_pixel(const Column& c, int32_t t) {
   const int32_t n1_cb = c.next1->cb, n1_cr = c.next1->cr;
   const int32_t n2_cb = c.next2->cb, n2_cr = c.next2->cr;
 
-  uint32_t flags = 0;
-  if (pair_test(n1_cb - cur_cb, p1_cb - cur_cb, t)) flags |= kCurCb;
-  if (pair_test(n1_cr - cur_cr, p1_cr - cur_cr, t)) flags |= kCurCr;
-  if (pair_test(n1_cb - cur_cb, n1_cb - n2_cb, t)) flags |= kNext1Cb;
-  if (pair_test(n1_cr - cur_cr, n1_cr - n2_cr, t)) flags |= kNext1Cr;
-  if (pair_test(p1_cb - cur_cb, p1_cb - p2_cb, t)) flags |= kPrev1Cb;
-  if (pair_test(p1_cr - cur_cr, p1_cr - p2_cr, t)) flags |= kPrev1Cr;
+  const uint32_t flags = (pair_test(n1_cb - cur_cb, p1_cb - cur_cb, t) ? kCurCb : 0u) |
+                         (pair_test(n1_cr - cur_cr, p1_cr - cur_cr, t) ? kCurCr : 0u) |
+                         (pair_test(n1_cb - cur_cb, n1_cb - n2_cb, t) ? kNext1Cb : 0u) |
+                         (pair_test(n1_cr - cur_cr, n1_cr - n2_cr, t) ? kNext1Cr : 0u) |
+                         (pair_test(p1_cb - cur_cb, p1_cb - p2_cb, t) ? kPrev1Cb : 0u) |
+                         (pair_test(p1_cr - cur_cr, p1_cr - p2_cr, t) ? kPrev1Cr : 0u);
   if (flags == 0) return;
 
   const int32_t l_cur = luma_measure(c.cur);
@@ -101,18 +105,50 @@ void correct_pixel(const Column& c, int32_t t) {
   }
 }
 
+// The five frames of a job, missing neighbours replaced by the current frame
+// as outside the clip, and T.
+struct Frames {
+  const PIXEL_YC* prev2;
+  const PIXEL_YC* prev1;
+  const PIXEL_YC* next1;
+  const PIXEL_YC* next2;
+  int32_t t;
+};
+
+Frames frames_of(const CrossColourJob& job) {
+  auto or_cur = [&job](const PIXEL_YC* f) -> const PIXEL_YC* { return f != nullptr ? f : job.cur; };
+  // Formed unsigned so that no strength overflows; only the low 16 bits count.
+  const int32_t t = static_cast<int16_t>(static_cast<uint32_t>(job.strength) * 10u);
+  return {or_cur(job.prev2), or_cur(job.prev1), or_cur(job.next1), or_cur(job.next2), t};
+}
+
 }  // namespace
 
 void cross_colour_reduce(const CrossColourJob& job) {
   if (job.cur == nullptr || job.w <= 16 || job.h <= 0) return;
-  // A missing neighbour is the current frame, as outside the clip.
-  auto or_cur = [&job](const PIXEL_YC* f) -> const PIXEL_YC* { return f != nullptr ? f : job.cur; };
-  const PIXEL_YC* prev2 = or_cur(job.prev2);
-  const PIXEL_YC* prev1 = or_cur(job.prev1);
-  const PIXEL_YC* next1 = or_cur(job.next1);
-  const PIXEL_YC* next2 = or_cur(job.next2);
-  // Formed unsigned so that no strength overflows; only the low 16 bits count.
-  const int32_t t = static_cast<int16_t>(static_cast<uint32_t>(job.strength) * 10u);
+  const Frames f = frames_of(job);
+  const int32_t w = job.w;
+  const ptrdiff_t stride = job.stride;
+  for (int32_t y = 0; y < job.h; ++y) {
+    const ptrdiff_t row_start = y * stride;
+    PIXEL_YC* row = job.cur + row_start;
+    // Bit j of `steep` says whether step x - 8 + j (between columns x - 8 + j
+    // and x - 7 + j) is steep, for the sixteen steps that decide pixel x.
+    uint32_t steep = 0;
+    for (int32_t i = 0; i < 15; ++i) steep |= (flat_step(row, i) ? 0u : 1u) << (i + 1);
+    for (int32_t x = 8; x < w - 8; ++x) {
+      steep = (steep >> 1) | ((flat_step(row, x + 7) ? 0u : 1u) << 15);
+      if (steep == 0) continue;
+      const ptrdiff_t at = row_start + x;
+      correct_pixel(Column{job.cur + at, f.prev2 + at, f.prev1 + at, f.next1 + at, f.next2 + at},
+                    f.t);
+    }
+  }
+}
+
+void cross_colour_reduce_c(const CrossColourJob& job) {
+  if (job.cur == nullptr || job.w <= 16 || job.h <= 0) return;
+  const Frames f = frames_of(job);
   const int32_t w = job.w;
   const ptrdiff_t stride = job.stride;
 
@@ -127,7 +163,8 @@ void cross_colour_reduce(const CrossColourJob& job) {
       if (x > 8) steep_steps += (flat_step(row, x + 7) ? 0 : 1) - (flat_step(row, x - 9) ? 0 : 1);
       if (steep_steps == 0) continue;
       const ptrdiff_t at = row_start + x;
-      correct_pixel(Column{job.cur + at, prev2 + at, prev1 + at, next1 + at, next2 + at}, t);
+      correct_pixel(Column{job.cur + at, f.prev2 + at, f.prev1 + at, f.next1 + at, f.next2 + at},
+                    f.t);
     }
   }
 }

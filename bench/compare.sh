@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Frames per second of the module, the command-line tool and ffmpeg's
+# denoisers (vaguedenoiser, hqdn3d, fftdnoiz) on the same noisy clips at
+# 720x480 and 1920x1080, two threads each, side by side with the ratio of
+# each rate to vaguedenoiser's.
+#
+#   bench/compare.sh [BUILD_DIR]        (default: build)
+#
+# Environment: WORK (scratch directory, default a fresh temporary one, removed
+# at the end unless given), FRAMES_SD / FRAMES_HD (clip lengths, default 150
+# and 40), MIN_TIME (seconds per module benchmark, default 3).
+#
+# The module's rate comes from build/bench/bench_end_to_end (stepping forward
+# one frame per call in the stand-in host, default settings, N = 5, two
+# workers); the tool's from `quietloom INPUT -` on the clip (y4m in and out,
+# conversions included); ffmpeg's from its own wall-clock time (-benchmark)
+# over the whole clip, decoding of the y4m input included.
+set -euo pipefail
+
+build=${1:-build}
+frames_sd=${FRAMES_SD:-150}
+frames_hd=${FRAMES_HD:-40}
+min_time=${MIN_TIME:-3}
+bench="$build/bench/bench_end_to_end"
+tool="$build/cli/quietloom"
+
+if [[ ! -x "$bench" ]]; then
+  echo "compare.sh: $bench not found (build the benchmarks first)" >&2
+  exit 1
+fi
+have_ffmpeg=0
+command -v ffmpeg > /dev/null && have_ffmpeg=1
+have_tool=0
+[[ -x "$tool" ]] && have_tool=1
+
+if [[ -n "${WORK:-}" ]]; then
+  mkdir -p "$WORK"
+else
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"' EXIT
+fi
+
+# The module's frames per second for one benchmark case (the "fps" counter).
+module_fps() {
+  local filter=$1
+  "$bench" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
+           --benchmark_format=json 2> /dev/null |
+    sed -n 's/^ *"fps": *\([0-9.e+-]*\),\{0,1\}$/\1/p' | head -n 1
+}
+
+# A noisy test clip: ffmpeg's moving test pattern with temporal and uniform
+# noise, 4:2:0, as YUV4MPEG2.
+make_clip() {
+  local size=$1 frames=$2 out=$3
+  ffmpeg -hide_banner -loglevel error -nostdin -y \
+    -f lavfi -i "testsrc2=size=${size}:rate=25,noise=alls=14:allf=t+u" \
+    -frames:v "$frames" -pix_fmt yuv420p -f yuv4mpegpipe "$out"
+}
+
+# Frames per second of one ffmpeg filter over the clip, from -benchmark's
+# real time.
+ffmpeg_fps() {
+  local clip=$1 frames=$2 filter=$3 rtime
+  rtime=$(ffmpeg -hide_banner -nostdin -benchmark -threads 2 -filter_threads 2 \
+            -i "$clip" -vf "$filter" -f null - 2>&1 |
+          sed -n 's/.*rtime=\([0-9.]*\)s.*/\1/p' | tail -n 1)
+  awk -v f="$frames" -v t="$rtime" 'BEGIN { if (t > 0) printf "%.2f", f / t; else print "" }'
+}
+
+# Frames per second of the tool over the clip, from the wall-clock time.
+tool_fps() {
+  local clip=$1 frames=$2 start end
+  start=$(date +%s.%N)
+  "$tool" --threads 2 --quiet "$clip" - > /dev/null
+  end=$(date +%s.%N)
+  awk -v f="$frames" -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", f / (b - a) }'
+}
+
+# "fps (x ratio to the reference)", or "-" where there is no figure.
+cell() {
+  local fps=$1 reference=$2
+  if [[ -z "$fps" ]]; then printf '%-18s' "-"; return; fi
+  if [[ -z "$reference" ]]; then printf '%-18s' "$fps"; return; fi
+  printf '%-18s' "$(awk -v a="$fps" -v b="$reference" 'BEGIN { printf "%.1f (x%.2f)", a, a / b }')"
+}
+
+printf '%-11s %-18s %-18s %-18s %-18s %-18s\n' size "module" "tool" "vaguedenoiser" "hqdn3d" "fftdnoiz"
+for size in 720x480 1920x1080; do
+  w=${size%x*}
+  h=${size#*x}
+  frames=$frames_sd
+  [[ $size == 1920x1080 ]] && frames=$frames_hd
+  module=$(module_fps "EndToEnd/w:$w/h:$h/R:2/workers:2/prestages:0/real_time")
+  vague="" hqdn="" fft="" tool_rate=""
+  if (( have_ffmpeg )); then
+    clip="$WORK/clip_$size.y4m"
+    make_clip "$size" "$frames" "$clip"
+    vague=$(ffmpeg_fps "$clip" "$frames" vaguedenoiser)
+    hqdn=$(ffmpeg_fps "$clip" "$frames" hqdn3d)
+    fft=$(ffmpeg_fps "$clip" "$frames" fftdnoiz)
+    (( have_tool )) && tool_rate=$(tool_fps "$clip" "$frames")
+  fi
+  printf '%-11s ' "$size"
+  cell "$module" "$vague"; printf ' '
+  cell "$tool_rate" "$vague"; printf ' '
+  cell "$vague" "$vague"; printf ' '
+  cell "$hqdn" "$vague"; printf ' '
+  cell "$fft" "$vague"; printf '\n'
+  if [[ -n "$module" && -n "$tool_rate" ]]; then
+    awk -v t="$tool_rate" -v m="$module" \
+      'BEGIN { printf "            the tool keeps %.0f%% of the module'"'"'s rate\n", 100 * t / m }'
+  fi
+done
+
+# The module's other targets: N = 9, and every pre-stage on.
+echo
+echo "module, 1920x1080, two workers:"
+printf '  N = 9:              %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:4/workers:2/prestages:0/real_time')"
+printf '  pre-stages 2, 3, 4: %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:2/workers:2/prestages:1/real_time')"
+(( have_ffmpeg )) || echo "(ffmpeg not found: no clips, no tool or ffmpeg figures)"
