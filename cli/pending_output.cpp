@@ -15,8 +15,11 @@ PendingOutput::PendingOutput(std::string target) : target_(std::move(target)) {
   std::filesystem::path path(target_);
   std::string extension = path.extension().string();
   std::filesystem::path dir = path.parent_path();
-  std::string pattern = (dir / ("." + path.stem().string() + ".quietloom-XXXXXX")).string() +
-                        extension;
+  // Built piece by piece: GCC 12 warns falsely about "." + std::string.
+  std::string hidden_name(1, '.');
+  hidden_name += path.stem().string();
+  hidden_name += ".quietloom-XXXXXX";
+  std::string pattern = (dir / hidden_name).string() + extension;
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = mkstemps(name.data(), int(extension.size()));
