@@ -209,7 +209,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     std::fprintf(out, "%s\n", e.what());
     return result;
   } catch (const CLI::ParseError& e) {
-    std::fprintf(err, "quietloom: %s\nRun 'quietloom --help' for the options.\n", e.what());
+    std::fprintf(err, "quietloom: %s (see quietloom --help)\n", e.what());
     result.exit_status = 2;
     return result;
   }

@@ -130,6 +130,7 @@ ToolRun run_tool(const std::vector<std::string>& args, const ToolRunOptions& opt
     env_strings.push_back(*e);
   }
   if (options.empty_path) env_strings.push_back("PATH=");
+  env_strings.insert(env_strings.end(), options.extra_env.begin(), options.extra_env.end());
   std::vector<char*> envp;
   for (auto& e : env_strings) envp.push_back(e.data());
   envp.push_back(nullptr);

@@ -49,6 +49,7 @@ struct ToolRunOptions {
   std::string stdin_path;                 // "" = /dev/null
   ToolStdout stdout_mode = ToolStdout::kCapture;
   bool empty_path = false;                // run with PATH empty (no ffmpeg)
+  std::vector<std::string> extra_env;     // NAME=VALUE entries added to the environment
 };
 
 // Runs the built tool with the arguments and waits for it.

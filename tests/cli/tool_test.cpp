@@ -154,9 +154,9 @@ TEST(Tool, PipesRawFramesPreviewAndProgress) {
   ToolRun no_size = run_tool({dir.file("raw.yc48"), dir.file("x.y4m")});
   EXPECT_EQ(no_size.exit_status, 2);
   EXPECT_NE(no_size.err.find("--size"), std::string::npos);
-  ToolRun back = run_tool(with(kIdentitySettings, {"--size", "64x48", "--fps", "24", "--progress",
-                                                   "--preview", "2:" + dir.file("p.png"),
-                                                   dir.file("raw.yc48"), dir.file("back.y4m")}));
+  ToolRun back = run_tool({"--frame", "1", "--w3dyl", "0", "--w3dyh", "0", "--w3dcl", "0", "--w3dch", "0",
+                           "--size", "64x48", "--fps", "24", "--progress", "--preview", "2:" + dir.file("p.png"),
+                           dir.file("raw.yc48"), dir.file("back.y4m")});
   ASSERT_EQ(back.exit_status, 0) << back.err;
   EXPECT_NE(back.err.find("5/5 frames"), std::string::npos) << back.err;
   ReadClip raw_back = read_y4m(dir.file("back.y4m"));
@@ -280,8 +280,12 @@ TEST(Tool, PeakMemoryDoesNotGrowWithTheClip) {
   VideoFormat format = test_format(176, 144, ChromaFormat::k420, 8);
   write_y4m(dir.file("short.y4m"), format, make_clip(format, 10, 4));
   write_y4m(dir.file("long.y4m"), format, make_clip(format, 150, 4));
-  ToolRun small = run_tool({"-q", "--threads", "2", dir.file("short.y4m"), dir.file("a.y4m")});
-  ToolRun large = run_tool({"-q", "--threads", "2", dir.file("long.y4m"), dir.file("b.y4m")});
+  // Under AddressSanitizer freed blocks wait in a quarantine, which would
+  // make the peak grow with the number of frames; turn it off.
+  ToolRunOptions options;
+  options.extra_env = {"ASAN_OPTIONS=quarantine_size_mb=0"};
+  ToolRun small = run_tool({"-q", "--threads", "2", dir.file("short.y4m"), dir.file("a.y4m")}, options);
+  ToolRun large = run_tool({"-q", "--threads", "2", dir.file("long.y4m"), dir.file("b.y4m")}, options);
   ASSERT_EQ(small.exit_status, 0) << small.err;
   ASSERT_EQ(large.exit_status, 0) << large.err;
   // Holding the whole long clip would take 150 x 176 x 144 x 6 bytes (22 MB)
@@ -300,8 +304,12 @@ TEST(Tool, CompareReportsPerPlaneAndOverall) {
   ToolRun same = run_tool({"compare", dir.file("a.y4m"), dir.file("a.y4m")});
   ASSERT_EQ(same.exit_status, 0) << same.err;
   EXPECT_NE(same.out.find("frames 3"), std::string::npos);
-  for (const char* line : {"Y          inf  1.0000", "Cb         inf  1.0000", "all        inf  1.0000"}) {
-    EXPECT_NE(same.out.find(line), std::string::npos) << same.out;
+  std::string words;  // the output with every run of blanks made one space
+  for (char c : same.out) {
+    if (c != ' ' || (!words.empty() && words.back() != ' ')) words += c;
+  }
+  for (const char* line : {"Y inf 1.0000", "Cb inf 1.0000", "Cr inf 1.0000", "all inf 1.0000"}) {
+    EXPECT_NE(words.find(line), std::string::npos) << same.out;
   }
   ToolRun different = run_tool({"compare", dir.file("a.y4m"), dir.file("b.y4m")});
   ASSERT_EQ(different.exit_status, 0);
