@@ -125,9 +125,17 @@ ToolRun run_tool(const std::vector<std::string>& args, const ToolRunOptions& opt
   for (auto& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   std::vector<std::string> env_strings;
+  // Entries of the caller's environment that the options replace are left out.
+  auto replaced = [&options](const char* entry) {
+    if (options.empty_path && std::strncmp(entry, "PATH=", 5) == 0) return true;
+    for (const std::string& extra : options.extra_env) {
+      size_t name_length = extra.find('=') + 1;
+      if (std::strncmp(entry, extra.c_str(), name_length) == 0) return true;
+    }
+    return false;
+  };
   for (char** e = environ; *e; ++e) {
-    if (options.empty_path && std::strncmp(*e, "PATH=", 5) == 0) continue;
-    env_strings.push_back(*e);
+    if (!replaced(*e)) env_strings.push_back(*e);
   }
   if (options.empty_path) env_strings.push_back("PATH=");
   env_strings.insert(env_strings.end(), options.extra_env.begin(), options.extra_env.end());
