@@ -358,3 +358,28 @@ TEST(Tool, DemoWritesItsClipsAndReportsTheGain) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Tool, ClipsShorterThanTheWindowNarrowItOrAreRefused) {
+  REQUIRE_MODULE_TABLE();
+  ScratchDir dir;
+  VideoFormat format = test_format(64, 48, ChromaFormat::k420, 8);
+  auto clip = make_clip(format, 2, 3);
+  write_y4m(dir.file("two.y4m"), format, clip);
+  write_y4m(dir.file("one.y4m"), format, {clip[0]});
+  // Frame 4 needs 5 frames to mirror into; two frames narrow it to 1.
+  ToolRun two = run_tool({"--frame", "4", dir.file("two.y4m"), dir.file("out.y4m")});
+  ASSERT_EQ(two.exit_status, 0) << two.err;
+  EXPECT_NE(two.err.find("temporal radius lowered to 1"), std::string::npos) << two.err;
+  EXPECT_EQ(read_y4m(dir.file("out.y4m")).frames.size(), 2u);
+  // The same narrowing applies to a part of the clip.
+  ASSERT_EQ(run_tool({"-q", "--frame", "4", "--range", "1:2", dir.file("two.y4m"), dir.file("part.y4m")}).exit_status, 0);
+  EXPECT_EQ(read_y4m(dir.file("part.y4m")).frames[0].plane[0], read_y4m(dir.file("out.y4m")).frames[1].plane[0]);
+  ToolRun one = run_tool({dir.file("one.y4m"), dir.file("none.y4m")});
+  EXPECT_EQ(one.exit_status, 1);
+  EXPECT_NE(one.err.find("at least 2"), std::string::npos) << one.err;
+  EXPECT_FALSE(file_exists(dir.file("none.y4m")));
+}
+
+}  // namespace
