@@ -37,8 +37,8 @@ const char* const kTrackHelp[kTrackCount] = {
     "BlockNR: strength of the block noise reduction",
 };
 const char* const kCheckHelp[kCheckCount] = {
-    "process the two fields separately (default: on for It/Ib input, off for Ip, else the "
-    "module's default)",
+    ("process the two fields separately (default: on for It/Ib input, off for Ip, else the "
+     "module's default)"),
     "anime mode",
     "simple cross-colour reduction",
     "mosquito noise reduction",
