@@ -7,7 +7,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-uint16_t clamp_byte(double v) { return uint16_t(std::clamp(std::lround(v), 0l, 255l)); }
+// The picture is designed in 8-bit code values and stored at 10 bits, so the
+// light noise the default settings are made for is not lost to rounding.
+constexpr double kScale = 4.0;
+
+uint16_t clamp_sample(double v) { return uint16_t(std::clamp(std::lround(v), 0l, 1023l)); }
 
 }  // namespace
 
@@ -16,8 +20,8 @@ VideoFormat demo_format() {
   format.width = 320;
   format.height = 240;
   format.chroma = ChromaFormat::k420;
-  format.chroma_tag = "420jpeg";
-  format.bit_depth = 8;
+  format.chroma_tag = "420p10";
+  format.bit_depth = 10;
   format.interlace = Interlace::kProgressive;
   format.frame_rate = {24, 1};
   format.aspect = {1, 1};
@@ -40,7 +44,7 @@ void render_clean_frame(int index, PlanarFrame& frame) {
       }
       double dx = x - disc_x, dy = y - disc_y;
       if (dx * dx + dy * dy < 28 * 28) v = 205;            // the moving disc
-      frame.plane[0][size_t(y) * w + x] = clamp_byte(v);
+      frame.plane[0][size_t(y) * w + x] = clamp_sample(kScale * v);
     }
   }
   const int cw = format.chroma_width(), ch = format.chroma_height();
@@ -53,8 +57,8 @@ void render_clean_frame(int index, PlanarFrame& frame) {
         cb = 90;
         cr = 180;
       }
-      frame.plane[1][size_t(y) * cw + x] = clamp_byte(cb);
-      frame.plane[2][size_t(y) * cw + x] = clamp_byte(cr);
+      frame.plane[1][size_t(y) * cw + x] = clamp_sample(kScale * cb);
+      frame.plane[2][size_t(y) * cw + x] = clamp_sample(kScale * cr);
     }
   }
 }
@@ -86,7 +90,7 @@ void add_gaussian_noise(const PlanarFrame& clean, int index, uint64_t seed, Plan
     const double sigma = p == 0 ? kDemoLumaSigma : kDemoChromaSigma;
     noisy.plane[p].resize(clean.plane[p].size());
     for (size_t i = 0; i < clean.plane[p].size(); ++i) {
-      noisy.plane[p][i] = clamp_byte(clean.plane[p][i] + sigma * noise.next());
+      noisy.plane[p][i] = clamp_sample(clean.plane[p][i] + sigma * noise.next());
     }
   }
 }

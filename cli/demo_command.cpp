@@ -42,7 +42,7 @@ void run_demo(const DemoOptions& options, std::FILE* out) {
   const std::string denoised = (dir / "denoised.y4m").string();
   const std::string preview = (dir / "preview.png").string();
 
-  std::fprintf(out, "Writing %d frames of %dx%d with Gaussian noise (sigma %.0f luma, %.0f chroma)\n",
+  std::fprintf(out, "Writing %d frames of %dx%d with Gaussian noise (sigma %.1f luma, %.1f chroma, in 10-bit codes)\n",
                kDemoFrames, demo_format().width, demo_format().height, kDemoLumaSigma, kDemoChromaSigma);
   write_clip(clean, false);
   write_clip(noisy, true);
