@@ -35,6 +35,13 @@ run_suite build/x86-32 -DCMAKE_BUILD_TYPE=Release -DQUIETLOOM_BENCH=OFF -DQUIETL
   -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_SYSTEM_PROCESSOR=i686 \
   $x86_32_runner
 ctest_exclude=""
+echo "== y4m reader under libFuzzer (clang, 30 s)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUIETLOOM_BENCH=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -j "$jobs" --target y4m_reader_fuzzer
+mkdir -p build/fuzz/corpus
+build/fuzz/tests/cli/fuzz/y4m_reader_fuzzer -max_total_time=30 -print_final_stats=0 \
+  build/fuzz/corpus 2>&1 | tail -n 3
 if [ -x tools/windows_check.sh ]; then
   echo "== 32-bit Windows plug-in under wine"
   tools/windows_check.sh
