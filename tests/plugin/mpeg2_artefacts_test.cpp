@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "host/stand_in_host.h"
 #include "support/test_clip.h"
 
@@ -106,7 +108,9 @@ class Mpeg2Artefacts : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!have_ffmpeg()) return;
-    const auto dir = std::filesystem::temp_directory_path() / "quietloom-mpeg2-test";
+    // One folder per process: the test runner may run both tests at once.
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("quietloom-mpeg2-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     source_ = new TestClip(TestClip::textured(kW, kH, kFrames, 40));
     const std::string raw = (dir / "source.yuv").string(), mpg = (dir / "coded.m2v").string(),
