@@ -5,7 +5,8 @@ export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
 pkgs=(cmake ninja-build g++ g++-multilib libgtest-dev googletest libbenchmark-dev
-      libcli11-dev libfmt-dev libpng-dev qemu-user)
+      libcli11-dev libfmt-dev libpng-dev qemu-user ffmpeg
+      clang libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

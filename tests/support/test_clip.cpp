@@ -36,6 +36,7 @@ TestClip TestClip::textured(int width, int height, int frames, uint32_t seed) {
     auto s16 = [](double v) { return static_cast<int16_t>(std::lround(v)); };
     return PIXEL_YC{s16(luma), s16(cb), s16(cr)};
   });
+  clip.share_chroma_in_pairs();
   return clip;
 }
 
@@ -50,6 +51,18 @@ void TestClip::add_noise(double luma_sigma, double chroma_sigma, uint32_t seed) 
         p.cr = static_cast<int16_t>(std::lround(p.cr + chroma(rng)));
       }
     }
+  if (chroma_sigma > 0) share_chroma_in_pairs();
+}
+
+void TestClip::share_chroma_in_pairs() {
+  for (auto& frame : frames_)
+    for (int y = 0; y < height_; ++y)
+      for (int x = 1; x < width_; x += 2) {
+        PIXEL_YC& odd = frame[y * width_ + x];
+        const PIXEL_YC& even = frame[y * width_ + x - 1];
+        odd.cb = even.cb;
+        odd.cr = even.cr;
+      }
 }
 
 double luma_psnr(const std::vector<PIXEL_YC>& a, const std::vector<PIXEL_YC>& b) {

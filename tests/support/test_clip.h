@@ -21,11 +21,16 @@ class TestClip : public FrameSource {
 
   // Fills every frame from f(frame, x, y).
   void fill(const std::function<PIXEL_YC(int, int, int)>& f);
-  // A moving textured picture: gradients, a sine texture and a moving block.
+  // A moving textured picture: gradients, a sine texture and a moving block;
+  // chroma shared by pixel pairs.
   static TestClip textured(int width, int height, int frames, uint32_t seed);
   // Adds Gaussian noise of the given standard deviation to luma (and chroma
   // when chroma_sigma > 0).
   void add_noise(double luma_sigma, double chroma_sigma, uint32_t seed);
+  // Gives pixels 2k and 2k + 1 of every row the chroma of pixel 2k, as in
+  // frames the host makes from 4:2:2 video: the module keeps one chroma
+  // sample per pixel pair.
+  void share_chroma_in_pairs();
 
  private:
   int width_, height_;
