@@ -6,6 +6,8 @@ if(TARGET quietloom_plugin AND NOT WIN32)
   set(QUIETLOOM_RUNNER_DIR ${CMAKE_SOURCE_DIR}/tools/plugin_runner)
   target_sources(quietloom_tests PRIVATE
     ${QUIETLOOM_RUNNER_DIR}/module_loader.cpp
+    ${QUIETLOOM_RUNNER_DIR}/runner_options.cpp
+    ${QUIETLOOM_RUNNER_DIR}/yc48_writer.cpp
     ${QUIETLOOM_RUNNER_DIR}/runner_session.cpp
     ${QUIETLOOM_RUNNER_DIR}/synthetic_clip.cpp
     ${QUIETLOOM_RUNNER_DIR}/table_check.cpp
