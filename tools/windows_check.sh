@@ -8,7 +8,7 @@
 #   - 64-bit Windows under 64-bit wine, headless;
 # each with the default settings and with every stage on, compared byte for
 # byte. Then the settings-window button under a virtual X display, and
-# without a display. Tools: tools/install_windows_deps.sh.
+# without a display. Tools: tools/install_deps.sh.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -22,7 +22,7 @@ fail() { echo "FAIL: $*" >&2; failures+=("$*"); }
 step() { echo "== $* ($((SECONDS - script_start)) s)"; }
 need() {
   command -v "$1" >/dev/null 2>&1 && return 0
-  echo "error: $1 not found; run tools/install_windows_deps.sh" >&2
+  echo "error: $1 not found; run tools/install_deps.sh" >&2
   exit 2
 }
 for tool in cmake ninja i686-w64-mingw32-g++-win32 i686-w64-mingw32-objdump \
@@ -146,7 +146,7 @@ if build build/windows64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake; then
     grep -q '^button test: passed with real windows' <<<"$text" ||
       fail "the button test with real windows did not pass"
   else
-    fail "xvfb-run not found; run tools/install_windows_deps.sh"
+    fail "xvfb-run not found; run tools/install_deps.sh"
   fi
 else
   fail "64-bit Windows build"
@@ -165,8 +165,11 @@ if [ -f build/windows/tools/plugin_runner/plugin_runner.exe ] && command -v wine
     echo "   wine run: $((SECONDS - wine_start)) s"
     same_as_reference "$out/win32-default.yc48" "$out/linux64-default.yc48" \
       "32-bit Windows, default"
-  else
+  elif grep -q 'Exec format error' <<<"$text"; then
     echo "   SKIPPED: 32-bit wine cannot start here ($(tail -n 1 <<<"$text"))"
+  else
+    echo "$text" | tail -n 5 | sed 's/^/   /'
+    fail "32-bit Windows runner under wine"
   fi
 else
   echo "   SKIPPED: no 32-bit runner or no wine command"
