@@ -116,16 +116,16 @@ TEST(Tool, RangeOutputIsBitIdenticalToTheWholeRun) {
   ASSERT_EQ(all.frames.size(), 24u);
   const std::pair<int, int> ranges[] = {{0, 3}, {9, 16}, {20, 24}, {23, -1}};
   for (auto [first, end] : ranges) {
-    std::string spec = std::to_string(first) + ":" + (end < 0 ? "" : std::to_string(end));
-    ToolRun run = run_tool(with(settings, {"--range", spec, dir.file("in.y4m"), dir.file("part.y4m")}));
+    std::string range_arg = std::to_string(first) + ":" + (end < 0 ? "" : std::to_string(end));
+    ToolRun run = run_tool(with(settings, {"--range", range_arg, dir.file("in.y4m"), dir.file("part.y4m")}));
     ASSERT_EQ(run.exit_status, 0) << run.err;
     ReadClip part = read_y4m(dir.file("part.y4m"));
     const size_t stop = end < 0 ? 24 : size_t(end);
-    ASSERT_EQ(part.frames.size(), stop - size_t(first)) << spec;
+    ASSERT_EQ(part.frames.size(), stop - size_t(first)) << range_arg;
     for (size_t i = 0; i < part.frames.size(); ++i) {
       for (int p = 0; p < 3; ++p) {
         ASSERT_EQ(part.frames[i].plane[p], all.frames[size_t(first) + i].plane[p])
-            << "range " << spec << " frame " << first + int(i) << " plane " << p;
+            << "range " << range_arg << " frame " << first + int(i) << " plane " << p;
       }
     }
   }
