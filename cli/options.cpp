@@ -225,7 +225,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       return result;
     }
     if (denoise.input.empty() || denoise.output.empty()) {
-      usage_error("quietloom", "expected INPUT and OUTPUT (or a command: compare, demo)");
+      usage_error("INPUT OUTPUT", "both are required, or a command: compare, demo (see quietloom --help)");
     }
     denoise.field_given = check_options[kFieldCheck]->count() > 0;
     if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
