@@ -8,15 +8,7 @@
 #include "plugin/pass_records.h"
 #include "prefilter/block_nr.h"
 #include "prefilter/mosquito_nr.h"
-
-namespace {
-
-// Rows [t * h / n, (t + 1) * h / n) of the padded frame belong to worker t.
-int32_t stripe_begin(int thread_id, int thread_num, int32_t h) {
-  return static_cast<int32_t>(static_cast<int64_t>(thread_id) * h / thread_num);
-}
-
-}  // namespace
+#include "prefilter/stripes.h"
 
 void BlockNrPass(int thread_id, int thread_num, void* params, void* info) {
   const auto* p = static_cast<const PreStageParams*>(params);
@@ -31,8 +23,8 @@ void BlockNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.t1 = p->t1;
   job.t2 = p->t2;
   job.anime = p->anime != 0;
-  block_nr_rows(job, stripe_begin(thread_id, thread_num, fpip->h),
-                stripe_begin(thread_id + 1, thread_num, fpip->h));
+  const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
+  block_nr_rows(job, rows.y0, rows.y1);
 }
 
 void MosquitoNrPass(int thread_id, int thread_num, void* params, void* info) {
@@ -48,8 +40,8 @@ void MosquitoNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.h = fpip->h;
   job.field_count = p->field_count;
   job.t3 = p->t3;
-  mosquito_nr_rows(job, stripe_begin(thread_id, thread_num, fpip->h),
-                   stripe_begin(thread_id + 1, thread_num, fpip->h));
+  const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
+  mosquito_nr_rows(job, rows.y0, rows.y1);
 }
 
 void spatial_callback(int thread_id, int thread_num, void* params, void* info) {

@@ -20,6 +20,7 @@ for dll in $imports; do
   esac
 done
 
+# (The plug-in keeps its symbols: this scan needs the function names.)
 # Every instruction that names an XMM register must be an SSE (not SSE2)
 # instruction, unless it sits in a function marked for SSE3.
 sse1='^(addps|addss|andnps|andps|cmp[a-z]*ps|cmp[a-z]*ss|comiss|cvtpi2ps|cvtps2pi|cvtsi2ss[lq]?|cvtss2si[lq]?|cvttps2pi|cvttss2si[lq]?|divps|divss|ldmxcsr|maxps|maxss|minps|minss|movaps|movhlps|movhps|movlhps|movlps|movmskps|movntps|movss|movups|mulps|mulss|orps|rcpps|rcpss|rsqrtps|rsqrtss|shufps|sqrtps|sqrtss|stmxcsr|subps|subss|ucomiss|unpckhps|unpcklps|xorps|prefetch[a-z0-9]*)$'

@@ -5,7 +5,9 @@ export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
 pkgs=(cmake ninja-build g++ g++-multilib libgtest-dev googletest libbenchmark-dev
-      libcli11-dev libfmt-dev libpng-dev qemu-user)
+      libcli11-dev libfmt-dev libpng-dev qemu-user ffmpeg
+      clang libclang-rt-14-dev
+      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,0 +1,134 @@
+#include "cli/clip_input.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/tool_error.h"
+
+namespace {
+
+bool has_extension(const std::string& path, const char* extension) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == extension;
+}
+
+bool starts_with_signature(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  char head[10] = {};
+  size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  return got == sizeof head && std::memcmp(head, "YUV4MPEG2", 9) == 0 &&
+         (head[9] == ' ' || head[9] == '\n');
+}
+
+int64_t file_size(std::FILE* file) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return int64_t(info.st_size);
+}
+
+}  // namespace
+
+ClipKind input_kind(const std::string& path) {
+  if (path == "-" || starts_with_signature(path)) return ClipKind::kY4m;
+  if (has_extension(path, ".yc48")) return ClipKind::kYc48;
+  if (has_extension(path, ".y4m")) return ClipKind::kY4m;  // reported as malformed by the reader
+  return ClipKind::kFfmpeg;
+}
+
+ClipKind output_kind(const std::string& path) {
+  if (path == "-" || has_extension(path, ".y4m")) return ClipKind::kY4m;
+  if (has_extension(path, ".yc48")) return ClipKind::kYc48;
+  return ClipKind::kFfmpeg;
+}
+
+VideoFormat host_frame_format(FrameSize size, Rational rate) {
+  VideoFormat format;
+  format.width = size.width;
+  format.height = size.height;
+  format.chroma = ChromaFormat::k444;
+  format.bit_depth = 10;
+  format.chroma_tag = "444p10";
+  format.interlace = Interlace::kProgressive;
+  format.frame_rate = rate;
+  format.range_stated = true;
+  return format;
+}
+
+ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48_rate)
+    : name_(path) {
+  if (path != "-") {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) throw ToolError(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw ToolError(path, "is a directory");
+  } else if (isatty(STDIN_FILENO)) {
+    throw ToolError("-", "standard input is a terminal, not a video stream");
+  }
+  kind_ = input_kind(path);
+  if (kind_ == ClipKind::kFfmpeg) {
+    decoder_ = start_ffmpeg_decoder(path);
+    file_ = decoder_.pipe();
+  } else if (path == "-") {
+    file_ = stdin;
+  } else {
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) throw ToolError(path, std::strerror(errno));
+    owns_file_ = true;
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+
+  if (kind_ == ClipKind::kYc48) {
+    if (yc48_size.width == 0) throw ToolError(path, "raw .yc48 frames need --size WxH", 2);
+    format_ = host_frame_format(yc48_size, yc48_rate);
+    yc48_ = std::make_unique<Yc48Reader>(file_, name_, yc48_size.width, yc48_size.height);
+    int64_t size = file_size(file_);
+    if (size >= 0) count_hint_ = size / int64_t(yc48_->frame_bytes());
+    return;
+  }
+  try {
+    y4m_ = std::make_unique<Y4mReader>(file_, name_);
+  } catch (const ToolError&) {
+    // A decoder that could not read the file says why on stderr; name it
+    // rather than blame the empty stream.
+    if (kind_ == ClipKind::kFfmpeg) {
+      decoder_.finish(name_);
+      throw ToolError(name_, "ffmpeg produced no video");
+    }
+    throw;
+  }
+  format_ = y4m_->format();
+  int64_t size = kind_ == ClipKind::kY4m ? file_size(file_) : -1;
+  // Exact for frames without frame parameters, which is how they are written.
+  if (size >= 0) {
+    count_hint_ = (size - int64_t(y4m_->header_bytes())) / int64_t(format_.frame_bytes() + 6);
+  }
+  converter_ = std::make_unique<SampleConverter>(format_, format_.interlaced_layout());
+}
+
+ClipInput::~ClipInput() {
+  if (owns_file_ && file_) std::fclose(file_);
+}
+
+void ClipInput::set_interlaced_chroma(bool interlaced) {
+  if (y4m_) converter_ = std::make_unique<SampleConverter>(format_, interlaced);
+}
+
+bool ClipInput::read_frame(PIXEL_YC* dst, int stride) {
+  if (yc48_) return yc48_->read_frame(dst, stride);
+  if (!y4m_->read_frame(planar_)) return false;
+  converter_->to_host(planar_, dst, stride);
+  return true;
+}
+
+bool ClipInput::skip_frame() { return yc48_ ? yc48_->skip_frame() : y4m_->skip_frame(); }
+
+void ClipInput::close(bool reached_end) {
+  if (kind_ != ClipKind::kFfmpeg) return;
+  if (reached_end) decoder_.finish(name_);
+  else decoder_.abandon();
+}

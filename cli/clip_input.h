@@ -1,0 +1,65 @@
+#pragma once
+// The clip a run reads: a YUV4MPEG2 file or standard input, raw host frames
+// (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. Frames
+// come out in the host's units.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/conversion.h"
+#include "cli/ffmpeg_pipe.h"
+#include "cli/options.h"
+#include "cli/video_format.h"
+#include "cli/y4m_reader.h"
+#include "cli/yc48_io.h"
+#include "engine/pixel.h"
+
+enum class ClipKind { kY4m, kYc48, kFfmpeg };
+
+// '-' and files that start with the YUV4MPEG2 signature are y4m, names
+// ending in .yc48 raw host frames, anything else goes through ffmpeg.
+ClipKind input_kind(const std::string& path);
+// '-' and .y4m are y4m, .yc48 raw host frames, anything else ffmpeg.
+ClipKind output_kind(const std::string& path);
+
+// The format given to raw host frames when they are written as YUV4MPEG2:
+// 4:4:4, 10 bits, limited range, progressive.
+VideoFormat host_frame_format(FrameSize size, Rational rate);
+
+class ClipInput {
+ public:
+  // Opens the clip and reads its header. yc48_size is required for .yc48.
+  ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48_rate);
+  ~ClipInput();
+
+  const std::string& name() const { return name_; }
+  ClipKind kind() const { return kind_; }
+  const VideoFormat& format() const { return format_; }
+  // The number of frames when the file's size tells it, else -1.
+  int64_t frame_count_hint() const { return count_hint_; }
+
+  // Selects the 4:2:0 chroma row layout before the first frame is read.
+  void set_interlaced_chroma(bool interlaced);
+  // Reads the next frame into dst (rows `stride` pixels apart). Returns false
+  // at the end of the clip.
+  bool read_frame(PIXEL_YC* dst, int stride);
+  bool skip_frame();
+  // After the end was reached: checks that a decoding ffmpeg succeeded.
+  // Before it: stops the decoder.
+  void close(bool reached_end);
+
+ private:
+  std::string name_;
+  ClipKind kind_;
+  std::FILE* file_ = nullptr;
+  bool owns_file_ = false;
+  ChildPipe decoder_;
+  std::unique_ptr<Y4mReader> y4m_;
+  std::unique_ptr<Yc48Reader> yc48_;
+  std::unique_ptr<SampleConverter> converter_;
+  VideoFormat format_;
+  PlanarFrame planar_;
+  int64_t count_hint_ = -1;
+};

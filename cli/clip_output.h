@@ -1,0 +1,45 @@
+#pragma once
+// The clip a run writes: YUV4MPEG2 to a file or standard output, raw host
+// frames (.yc48), or any other file encoded by ffmpeg from a YUV4MPEG2 pipe.
+// Files are written under a temporary name and renamed when complete.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/clip_input.h"
+#include "cli/conversion.h"
+#include "cli/ffmpeg_pipe.h"
+#include "cli/pending_output.h"
+#include "cli/video_format.h"
+#include "cli/y4m_writer.h"
+#include "cli/yc48_io.h"
+#include "engine/pixel.h"
+
+// Refuses an output that is the input itself (same path after resolving
+// links, or the same file on disk) and video on a terminal.
+void check_output_target(const std::string& input, const std::string& output);
+
+class ClipOutput {
+ public:
+  // format: the samples to write (y4m and ffmpeg); interlaced_chroma: the
+  // 4:2:0 chroma row layout.
+  ClipOutput(const std::string& path, const VideoFormat& format, bool interlaced_chroma,
+             const std::vector<std::string>& encoder_args);
+  ~ClipOutput();
+
+  void write_frame(const PIXEL_YC* src, int stride);
+  // Completes the output: flushes, waits for the encoder and renames.
+  void finish();
+
+ private:
+  std::string name_;
+  ClipKind kind_;
+  VideoFormat format_;
+  std::unique_ptr<PendingOutput> pending_;
+  ChildPipe encoder_;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<SampleConverter> converter_;
+  std::unique_ptr<Y4mWriter> y4m_;
+  std::unique_ptr<Yc48Writer> yc48_;
+  PlanarFrame planar_;
+};

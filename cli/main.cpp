@@ -1,0 +1,41 @@
+// quietloom: denoises video through the Quietloom module in a stand-in host.
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "cli/compare_command.h"
+#include "cli/demo_command.h"
+#include "cli/options.h"
+#include "cli/run_loop.h"
+#include "cli/signals.h"
+#include "cli/tool_error.h"
+
+int main(int argc, char** argv) {
+  install_signal_handling();
+  try {
+    CommandLine line = parse_command_line(argc, argv, *GetFilterTable(), stdout, stderr);
+    switch (line.command) {
+      case Command::kExit:
+        return line.exit_status;
+      case Command::kDenoise:
+        run_denoise(line.denoise);
+        return 0;
+      case Command::kCompare:
+        print_comparison(compare_clips(line.compare, stderr), stdout);
+        return 0;
+      case Command::kDemo:
+        run_demo(line.demo, stdout);
+        return 0;
+    }
+  } catch (const ToolError& e) {
+    std::fprintf(stderr, "quietloom: %s\n", e.what());
+    return e.exit_status();
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "quietloom: out of memory\n");
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quietloom: %s\n", e.what());
+    return 1;
+  }
+  return 1;
+}

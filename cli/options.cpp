@@ -1,0 +1,243 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+
+#include "cli/ffmpeg_pipe.h"
+#include "cli/tool_error.h"
+
+const char* const kTrackOptionNames[kTrackCount] = {
+    "--frame",  "--w3dyl",  "--w3dyh",  "--w2dy",  "--w3dcl",  "--w3dch",
+    "--w2dc",   "--cce-cl", "--gain-y", "--ofs-y", "--gain-cb", "--gain-cr",
+    "--hue",    "--gamma-cbcr", "--mosq-nr", "--block-nr"};
+
+const char* const kCheckOptionNames[kCheckCount] = {"--field", "--anime", "--cross-colour",
+                                                    "--mosquito", "--block"};
+
+namespace {
+
+// What each setting does, for --help (the table's labels are in the host's
+// code page and are not printed as they are).
+const char* const kTrackHelp[kTrackCount] = {
+    "Frame: temporal radius; the window holds 2 x radius + 1 frames",
+    "W3DYL: luma temporal threshold, coarsest band",
+    "W3DYH: luma temporal threshold, detail bands",
+    "W2DY: luma spatial coring (0 = off)",
+    "W3DCL: chroma temporal threshold, coarsest band",
+    "W3DCH: chroma temporal threshold, detail bands",
+    "W2DC: chroma spatial coring (0 = off)",
+    "CCE-CL: strength of the cross-colour reduction",
+    "GainY: luma gain, (200 + value) / 200",
+    "Ofs-Y: luma offset, value x 16 host units",
+    "GainCb: Cb gain, (200 + value) / 200",
+    "GainCr: Cr gain, (200 + value) / 200",
+    "Hue: hue rotation, value / 180 radian",
+    "gamma CbCr: chroma gamma, exponent 100 / (100 + value)",
+    "MosqNR: strength of the mosquito noise reduction",
+    "BlockNR: strength of the block noise reduction",
+};
+const char* const kCheckHelp[kCheckCount] = {
+    ("process the two fields separately (default: on for It/Ib input, off for Ip, else the "
+     "module's default)"),
+    "anime mode",
+    "simple cross-colour reduction",
+    "mosquito noise reduction",
+    "block noise reduction",
+};
+
+[[noreturn]] void usage_error(const std::string& option, const std::string& problem) {
+  throw ToolError(option, problem, 2);
+}
+
+bool parse_integer(std::string_view text, int64_t& value) {
+  if (text.empty()) return false;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+std::string with_range(const FILTER_DLL& table, int track) {
+  return " [" + std::to_string(table.track_s[track]) + ".." + std::to_string(table.track_e[track]) +
+         ", default " + std::to_string(table.track_default[track]) + "]";
+}
+
+}  // namespace
+
+void check_filter_table(const FILTER_DLL& table) {
+  if (table.track_n != kTrackCount || table.check_n != kCheckCount || !table.track_default ||
+      !table.track_s || !table.track_e || !table.check_default) {
+    throw ToolError("quietloom", "the module's plug-in table declares " +
+                                     std::to_string(table.track_n) + " tracks and " +
+                                     std::to_string(table.check_n) +
+                                     " checks; this tool knows 16 and 5");
+  }
+}
+
+DenoiseOptions default_denoise_options(const FILTER_DLL& table) {
+  check_filter_table(table);
+  DenoiseOptions options;
+  for (int i = 0; i < kTrackCount; ++i) options.tracks[size_t(i)] = table.track_default[i];
+  for (int i = 0; i < kCheckCount; ++i) options.checks[size_t(i)] = table.check_default[i];
+  return options;
+}
+
+FrameSize parse_frame_size(const std::string& option, const std::string& text) {
+  size_t x = text.find('x');
+  int64_t w = 0, h = 0;
+  if (x == std::string::npos || !parse_integer(std::string_view(text).substr(0, x), w) ||
+      !parse_integer(std::string_view(text).substr(x + 1), h) || w <= 0 || h <= 0) {
+    usage_error(option, "expected WIDTHxHEIGHT, got '" + text + "'");
+  }
+  if (w > kMaxWidth || h > kMaxHeight) {
+    usage_error(option, text + " is above the largest frame the filter processes (1920x1088)");
+  }
+  if (w < kMinWidth || h < kMinHeight) {
+    usage_error(option, text + " is below the smallest frame the tool processes (16x16)");
+  }
+  return {int(w), int(h)};
+}
+
+Rational parse_rate(const std::string& option, const std::string& text) {
+  size_t colon = text.find(':');
+  Rational rate{0, 1};
+  std::string_view view(text);
+  bool ok = colon == std::string::npos
+                ? parse_integer(view, rate.num)
+                : parse_integer(view.substr(0, colon), rate.num) &&
+                      parse_integer(view.substr(colon + 1), rate.den);
+  if (!ok || rate.num <= 0 || rate.den <= 0) usage_error(option, "expected N or N:D, got '" + text + "'");
+  return rate;
+}
+
+void parse_range(const std::string& text, int64_t& first, int64_t& end) {
+  size_t colon = text.find(':');
+  std::string_view view(text);
+  if (colon == std::string::npos || !parse_integer(view.substr(0, colon), first) || first < 0) {
+    usage_error("--range", "expected A:B or A: with 0 <= A < B, got '" + text + "'");
+  }
+  if (colon + 1 == text.size()) {
+    end = -1;
+    return;
+  }
+  if (!parse_integer(view.substr(colon + 1), end) || end <= first) {
+    usage_error("--range", "expected A:B or A: with 0 <= A < B, got '" + text + "'");
+  }
+}
+
+PreviewRequest parse_preview(const std::string& text) {
+  size_t colon = text.find(':');
+  PreviewRequest request;
+  if (colon == std::string::npos || !parse_integer(std::string_view(text).substr(0, colon), request.frame) ||
+      request.frame < 0 || colon + 1 == text.size()) {
+    usage_error("--preview", "expected N:FILE.png, got '" + text + "'");
+  }
+  request.path = text.substr(colon + 1);
+  return request;
+}
+
+CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_DLL& table,
+                               std::FILE* out, std::FILE* err) {
+  CommandLine result;
+  DenoiseOptions& denoise = result.denoise;
+  denoise = default_denoise_options(table);
+
+  CLI::App app("Denoises video through the Quietloom module in a stand-in host.", "quietloom");
+  app.set_version_flag("--version", std::string("quietloom ") + QUIETLOOM_VERSION);
+  app.require_subcommand(0, 1);
+  app.add_option("INPUT", denoise.input, "input clip: .y4m, .yc48, '-' (y4m on stdin) or any file ffmpeg reads");
+  app.add_option("OUTPUT", denoise.output, "output clip: .y4m, .yc48, '-' (y4m on stdout) or any file ffmpeg writes");
+
+  for (int i = 0; i < kTrackCount; ++i) {
+    const int low = table.track_s[i], high = table.track_e[i];
+    const std::string name = kTrackOptionNames[i];
+    app.add_option(name, denoise.tracks[size_t(i)], std::string(kTrackHelp[i]) + with_range(table, i))
+        ->type_name("N")
+        ->group("Settings")
+        ->check(CLI::Validator(
+            [low, high](std::string& value) -> std::string {
+              int64_t v = 0;
+              if (!parse_integer(value, v)) return "expected an integer, got '" + value + "'";
+              if (v < low || v > high) {
+                return value + " is out of range " + std::to_string(low) + ".." + std::to_string(high);
+              }
+              return "";
+            },
+            "", ""));
+  }
+  CLI::Option* check_options[kCheckCount];
+  for (int i = 0; i < kCheckCount; ++i) {
+    const std::string name = kCheckOptionNames[i];
+    const std::string negated = "--no-" + name.substr(2);
+    check_options[i] = app.add_flag_function(
+        name + ",!" + negated,
+        [&denoise, i](int64_t count) { denoise.checks[size_t(i)] = count > 0 ? 1 : 0; },
+        std::string(kCheckHelp[i]) + (i == kFieldCheck ? "" : table.check_default[i] == 1 ? " (default on)" : " (default off)"));
+    check_options[i]->group("Settings")->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  }
+
+  std::string range_text, preview_text, size_text, fps_text, encoder_text;
+  app.add_option("--threads", denoise.threads, "worker threads of the host (default: one per core)")
+      ->check(CLI::Range(1, 256));
+  app.add_option("--simd", denoise.simd, "engine level: 1 = SSE, 2 = SSE3 (default: what the processor has)")
+      ->check(CLI::IsMember({1, 2}));
+  app.add_option("--range", range_text, "write only output frames A..B-1 ('A:' = from A to the end)")
+      ->type_name("A:B");
+  app.add_option("--preview", preview_text, "write a PNG of frame N: input, output, amplified difference")
+      ->type_name("N:FILE.png");
+  app.add_option("--size", size_text, "frame size of .yc48 input")->type_name("WxH");
+  app.add_option("--fps", fps_text, "frame rate written for .yc48 input (default 25)")->type_name("N[:D]");
+  app.add_option("--encoder-args", encoder_text, "ffmpeg output arguments for a non-y4m OUTPUT, e.g. \"-c:v libx264 -crf 16\"")
+      ->type_name("ARGS");
+  CLI::Option* progress = app.add_flag("--progress", denoise.force_progress, "show progress even when stderr is not a terminal");
+  app.add_flag("--quiet,-q", denoise.quiet, "no progress display")->excludes(progress);
+
+  CLI::App* compare = app.add_subcommand("compare", "print PSNR and SSIM per plane and overall between two clips (y4m or yc48)");
+  compare->add_option("A", result.compare.first, "first clip")->required();
+  compare->add_option("B", result.compare.second, "second clip")->required();
+  std::string compare_size;
+  compare->add_option("--size", compare_size, "frame size of .yc48 clips")->type_name("WxH");
+
+  CLI::App* demo = app.add_subcommand("demo", "generate a noisy test clip, denoise it and report the gain");
+  demo->add_option("DIR", result.demo.directory, "where to write the clips and the preview (default ./quietloom-demo)");
+  demo->add_option("--threads", result.demo.threads, "worker threads of the host")->check(CLI::Range(1, 256));
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), out);
+    return result;
+  } catch (const CLI::CallForVersion& e) {
+    std::fprintf(out, "%s\n", e.what());
+    return result;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(err, "quietloom: %s (see quietloom --help)\n", e.what());
+    result.exit_status = 2;
+    return result;
+  }
+
+  try {
+    if (compare->parsed()) {
+      if (!compare_size.empty()) result.compare.yc48_size = parse_frame_size("--size", compare_size);
+      result.command = Command::kCompare;
+      return result;
+    }
+    if (demo->parsed()) {
+      result.command = Command::kDemo;
+      return result;
+    }
+    if (denoise.input.empty() || denoise.output.empty()) {
+      usage_error("INPUT OUTPUT", "both are required, or a command: compare, demo (see quietloom --help)");
+    }
+    denoise.field_given = check_options[kFieldCheck]->count() > 0;
+    if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
+    if (!preview_text.empty()) denoise.preview = parse_preview(preview_text);
+    if (!size_text.empty()) denoise.yc48_size = parse_frame_size("--size", size_text);
+    if (!fps_text.empty()) denoise.yc48_rate = parse_rate("--fps", fps_text);
+    denoise.encoder_args = split_arguments(encoder_text);
+  } catch (const ToolError& e) {
+    std::fprintf(err, "quietloom: %s\n", e.what());
+    result.exit_status = e.exit_status();
+    return result;
+  }
+  result.command = Command::kDenoise;
+  return result;
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The command line: `quietloom [OPTIONS] INPUT OUTPUT`, `quietloom compare A
+// B` and `quietloom demo [DIR]`. Track and check options take their defaults
+// and ranges from the module's plug-in table.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/video_format.h"
+#include "plugin/host_api.h"
+
+constexpr int kTrackCount = 16;
+constexpr int kCheckCount = 5;
+constexpr int kFrameTrack = 0;
+constexpr int kFieldCheck = 0;
+
+// Option names by track and check index.
+extern const char* const kTrackOptionNames[kTrackCount];
+extern const char* const kCheckOptionNames[kCheckCount];
+
+struct FrameSize {
+  int width = 0;
+  int height = 0;
+};
+
+struct PreviewRequest {
+  int64_t frame = 0;
+  std::string path;
+};
+
+struct DenoiseOptions {
+  std::string input;
+  std::string output;
+  std::array<int, kTrackCount> tracks{};
+  std::array<int, kCheckCount> checks{};
+  bool field_given = false;  // --field or --no-field was on the command line
+  int threads = 0;           // 0 = one worker per core
+  int simd = 0;              // 0 = the processor's level
+  int64_t range_first = 0;
+  int64_t range_end = -1;    // -1 = to the end of the clip
+  bool force_progress = false;
+  bool quiet = false;
+  std::optional<PreviewRequest> preview;
+  FrameSize yc48_size;       // needed for .yc48 input
+  Rational yc48_rate{25, 1}; // frame rate written for .yc48 input
+  std::vector<std::string> encoder_args;
+};
+
+struct CompareOptions {
+  std::string first;
+  std::string second;
+  FrameSize yc48_size;
+};
+
+struct DemoOptions {
+  std::string directory = "quietloom-demo";
+  int threads = 0;
+};
+
+enum class Command { kDenoise, kCompare, kDemo, kExit };
+
+struct CommandLine {
+  Command command = Command::kExit;
+  int exit_status = 0;       // for kExit: 0 after --help or --version, 2 on a usage error
+  DenoiseOptions denoise;
+  CompareOptions compare;
+  DemoOptions demo;
+};
+
+// Throws ToolError when the table does not declare the tracks and checks
+// this tool knows.
+void check_filter_table(const FILTER_DLL& table);
+
+// The settings of the plug-in table's defaults.
+DenoiseOptions default_denoise_options(const FILTER_DLL& table);
+
+// Parses argv; help, version and usage errors are printed to `out` or `err`
+// and reported as Command::kExit.
+CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_DLL& table,
+                               std::FILE* out, std::FILE* err);
+
+// Helpers for option values; each throws ToolError (exit status 2) naming
+// the option when the text is malformed.
+FrameSize parse_frame_size(const std::string& option, const std::string& text);
+Rational parse_rate(const std::string& option, const std::string& text);
+void parse_range(const std::string& text, int64_t& first, int64_t& end);
+PreviewRequest parse_preview(const std::string& text);

@@ -1,0 +1,129 @@
+#include "cli/run_loop.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+#include "cli/clip_input.h"
+#include "cli/clip_output.h"
+#include "cli/png_preview.h"
+#include "cli/progress.h"
+#include "cli/streaming_source.h"
+#include "cli/tool_error.h"
+#include "host/stand_in_host.h"
+#include "plugin/cpu_probe.h"
+#include "plugin/engine_level.h"
+
+namespace {
+
+// Frames beyond the temporal window that a pre-stage reads on each side.
+constexpr int kPreStageReach = 2;
+
+}  // namespace
+
+bool field_processing(const DenoiseOptions& options, const VideoFormat& format) {
+  if (options.field_given) return options.checks[kFieldCheck] == 1;
+  if (format.interlace == Interlace::kTopFirst || format.interlace == Interlace::kBottomFirst) return true;
+  if (format.interlace == Interlace::kProgressive) return false;
+  return options.checks[kFieldCheck] == 1;
+}
+
+RunSummary run_denoise(const DenoiseOptions& options) {
+  FILTER_DLL* table = GetFilterTable();
+  check_filter_table(*table);
+  if (options.simd > 0 && options.simd > detect_simd_level()) {
+    throw ToolError("--simd", "level " + std::to_string(options.simd) +
+                                  " is above what this processor has (" +
+                                  std::to_string(detect_simd_level()) + ")", 2);
+  }
+  check_output_target(options.input, options.output);
+
+  ClipInput input(options.input, options.yc48_size, options.yc48_rate);
+  const VideoFormat& format = input.format();
+  const bool per_field = field_processing(options, format);
+  // 4:2:0 chroma rows follow the fields when the header says the clip is
+  // interlaced, or, when it does not say, when the fields are processed apart.
+  const bool interlaced_chroma =
+      format.interlaced_layout() ||
+      (format.interlace != Interlace::kProgressive && per_field);
+  input.set_interlaced_chroma(interlaced_chroma);
+
+  HostOptions host_options;
+  host_options.thread_num = options.threads;
+  StandInHost host(table, host_options);
+  for (int i = 0; i < kTrackCount; ++i) host.set_track(i, options.tracks[size_t(i)]);
+  for (int i = 0; i < kCheckCount; ++i) host.set_check(i, options.checks[size_t(i)]);
+  host.set_check(kFieldCheck, per_field ? 1 : 0);
+  host.init();
+  if (options.simd > 0) set_engine_simd_level_limit(options.simd);
+
+  ClipOutput output(options.output, format, interlaced_chroma, options.encoder_args);
+
+  const int width = format.width, height = format.height;
+  StreamingSource source(input);
+  const int padded_width = source.width();
+  std::vector<PIXEL_YC> rendered(size_t(padded_width) * size_t(source.height()));
+
+  // A clip shorter than the temporal window would make the module mirror
+  // past its other end, where the host has no frame: shorten the window.
+  int radius = options.tracks[kFrameTrack];
+  source.fill_through(int64_t(radius) + kPreStageReach);
+  if (source.end_seen() && source.decoded() <= radius) {
+    if (source.decoded() < 2) {
+      throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
+                                         " frame(s); the filter needs at least 2");
+    }
+    radius = int(source.decoded()) - 1;
+    host.set_track(kFrameTrack, radius);
+    host.update(0x10000 + kFrameTrack);
+    if (!options.quiet) {
+      std::fprintf(stderr, "quietloom: %s: %lld frames, temporal radius lowered to %d\n",
+                   options.input.c_str(), (long long)source.decoded(), radius);
+    }
+  }
+  const int margin = radius + kPreStageReach;
+
+  int64_t total = input.frame_count_hint();
+  if (total >= 0 && options.range_end >= 0) total = std::min(total, options.range_end);
+  if (total >= 0) total = std::max<int64_t>(0, total - options.range_first);
+  ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
+
+  RunSummary summary;
+  bool preview_written = false;
+  std::vector<uint8_t> preview;  // written once the output is complete
+  int64_t f = options.range_first;
+  for (; options.range_end < 0 || f < options.range_end; ++f) {
+    source.drop_before(f - margin);
+    source.fill_through(f + margin);
+    if (f >= source.decoded()) break;  // the clip ended
+    if (!host.process(source, int(f), rendered.data(), padded_width)) {
+      throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
+    }
+    if (source.window_fault() >= 0) {
+      throw ToolError(options.input, "internal error: frame " + std::to_string(source.window_fault()) +
+                                         " was asked for outside the decoded window");
+    }
+    output.write_frame(rendered.data(), padded_width);
+    if (options.preview && options.preview->frame == f) {
+      preview = render_preview(source.frame(f), rendered.data(), width, height, padded_width);
+      preview_written = true;
+    }
+    ++summary.frames_written;
+    progress.update(summary.frames_written);
+  }
+  if (summary.frames_written == 0) {
+    throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
+                                       " frames, none in the requested range");
+  }
+  if (options.preview && !preview_written) {
+    throw ToolError("--preview", "frame " + std::to_string(options.preview->frame) +
+                                     " is not among the frames written");
+  }
+  if (source.end_seen()) summary.frames_in_clip = source.decoded();
+  input.close(source.end_seen());
+  output.finish();
+  progress.finish(summary.frames_written);
+  if (preview_written) write_png(options.preview->path, preview, 3 * width + 2 * kPreviewGap, height);
+  return summary;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The denoising run: reads the input clip, renders every output frame
+// through the module in the stand-in host, in order, and writes it, holding
+// only the window of frames that the module reads.
+#include <cstdio>
+
+#include "cli/options.h"
+
+struct RunSummary {
+  int64_t frames_written = 0;
+  int64_t frames_in_clip = -1;  // -1 when the run stopped before the end of the clip
+};
+
+// Throws ToolError on any failure; no output is left under the target's
+// name then.
+RunSummary run_denoise(const DenoiseOptions& options);
+
+// Whether per-field processing is on for a clip: the command line decides
+// when it says; else It/Ib turn it on, Ip off; else the module's default.
+bool field_processing(const DenoiseOptions& options, const VideoFormat& format);

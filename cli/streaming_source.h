@@ -1,0 +1,71 @@
+#pragma once
+// The clip as the stand-in host sees it, decoded on demand and held only as
+// a sliding window of frames, so that memory stays bounded however long the
+// clip is.
+//
+// To render frame f the module asks for frames f - R - 2 .. f + R + 2 at
+// most (R = the Frame track: the window of 2R + 1 frames, plus two more on
+// each side for the cross-colour stage), mirrored into the clip at its ends.
+// The run loop therefore decodes through frame f + margin (margin = R + 2)
+// before rendering f and drops the frames before f - margin afterwards.
+//
+// The frames are handed to the host padded to multiples of 16 in both
+// directions, the new columns and rows mirrored about the last column and row
+// (which are not repeated). The module pads to those sizes itself but leaves
+// the padding columns of the frames it fetches as the buffers hold them;
+// padding them here gives it picture content there, and the run loop crops
+// the result back to the clip's size.
+//
+// The module needs the clip's length only to mirror at the end and to leave
+// out neighbours past it, that is only to know whether the clip ends within
+// f + margin. Until the end of a stream has been seen, frame_count() reports
+// the frames decoded so far, which after fill_through(f + margin) is at least
+// f + margin + 1: every decision the module takes for frame f is then the
+// same as with the true length. Once the end is seen it is the true length.
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "cli/clip_input.h"
+#include "host/stand_in_host.h"
+
+class StreamingSource : public FrameSource {
+ public:
+  explicit StreamingSource(ClipInput& input);
+
+  int width() const override;
+  int height() const override;
+  int frame_count() const override;
+  // Frames held by the window are copied out. A frame of the clip that the
+  // window no longer or not yet holds is a fault of the run loop: it is
+  // recorded (see window_fault()) and answered with false.
+  bool read_frame(int n, PIXEL_YC* dst, int stride) override;
+
+  // Decodes frames until frame `last` is held or the clip has ended.
+  void fill_through(int64_t last);
+  // Forgets the frames before `first`; skips (decodes without keeping)
+  // frames before `first` that were not yet decoded.
+  void drop_before(int64_t first);
+
+  bool end_seen() const { return end_seen_; }
+  int64_t decoded() const { return decoded_; }
+  int64_t held() const { return int64_t(frames_.size()); }
+  // The clip's own size (width() and height() are padded).
+  int clip_width() const { return clip_width_; }
+  int clip_height() const { return clip_height_; }
+  // The held frame n (width() pixels a row, rows packed, padded), or null.
+  const PIXEL_YC* frame(int64_t n) const;
+  // The first frame number asked for that the window did not hold, or -1.
+  int64_t window_fault() const { return window_fault_; }
+
+ private:
+  ClipInput& input_;
+  int clip_width_, clip_height_;
+  int width_, height_;
+  std::deque<std::vector<PIXEL_YC>> frames_;  // frames first_ .. decoded_ - 1
+  std::vector<std::vector<PIXEL_YC>> spare_;  // buffers of dropped frames, reused
+  int64_t first_ = 0;
+  int64_t decoded_ = 0;
+  bool end_seen_ = false;
+  int64_t window_fault_ = -1;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// Reads a YUV4MPEG2 stream: the stream header, then frames one at a time.
+// Every malformed or truncated piece is reported as a ToolError naming the
+// stream and the problem; unknown X parameters are ignored.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/video_format.h"
+
+// Parses one stream header line (without its newline). `name` is used in
+// error messages.
+VideoFormat parse_y4m_header(const std::string& line, const std::string& name);
+
+class Y4mReader {
+ public:
+  // Reads the stream header from `file`, which the reader does not own.
+  Y4mReader(std::FILE* file, std::string name);
+
+  const VideoFormat& format() const { return format_; }
+  // Bytes taken by the stream header, newline included.
+  size_t header_bytes() const { return header_bytes_; }
+  int64_t frames_read() const { return frames_read_; }
+
+  // Reads the next frame. Returns false at the clean end of the stream (end
+  // of file right where a frame marker would start).
+  bool read_frame(PlanarFrame& frame);
+  // Reads the next frame and throws its samples away.
+  bool skip_frame();
+
+ private:
+  bool read_frame_bytes();
+
+  std::FILE* file_;
+  std::string name_;
+  VideoFormat format_;
+  size_t header_bytes_ = 0;
+  int64_t frames_read_ = 0;
+  std::vector<uint8_t> raw_;
+};

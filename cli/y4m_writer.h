@@ -1,0 +1,27 @@
+#pragma once
+// Writes a YUV4MPEG2 stream: the stream header from a VideoFormat (frame
+// rate, aspect, interlacing, chroma tag and colour range kept as read), then
+// frames. A failed write (a full disk, a closed pipe) is a ToolError.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/video_format.h"
+
+std::string y4m_header_line(const VideoFormat& format);  // with its newline
+
+class Y4mWriter {
+ public:
+  // Writes the stream header to `file`, which the writer does not own.
+  Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format);
+  void write_frame(const PlanarFrame& frame);
+
+ private:
+  void write_bytes(const void* data, size_t size);
+
+  std::FILE* file_;
+  std::string name_;
+  VideoFormat format_;
+  std::vector<uint8_t> raw_;
+};

@@ -1,0 +1,67 @@
+#include "cli/yc48_io.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/tool_error.h"
+
+Yc48Reader::Yc48Reader(std::FILE* file, std::string name, int width, int height)
+    : file_(file), name_(std::move(name)), width_(width), height_(height),
+      raw_(size_t(width) * size_t(height) * 6) {}
+
+bool Yc48Reader::read_raw() {
+  size_t got = std::fread(raw_.data(), 1, raw_.size(), file_);
+  if (got == raw_.size()) {
+    ++frames_read_;
+    return true;
+  }
+  if (std::ferror(file_)) throw ToolError(name_, std::string("read error: ") + std::strerror(errno));
+  if (got == 0) return false;
+  throw ToolError(name_, "truncated frame " + std::to_string(frames_read_) + " (" +
+                             std::to_string(got) + " of " + std::to_string(raw_.size()) +
+                             " bytes)");
+}
+
+bool Yc48Reader::read_frame(PIXEL_YC* dst, int stride) {
+  if (!read_raw()) return false;
+  const uint8_t* src = raw_.data();
+  auto next = [&src] {
+    int16_t v = int16_t(uint16_t(src[0] | src[1] << 8));
+    src += 2;
+    return v;
+  };
+  for (int r = 0; r < height_; ++r) {
+    PIXEL_YC* row = dst + size_t(r) * stride;
+    for (int x = 0; x < width_; ++x) {
+      row[x].y = next();
+      row[x].cb = next();
+      row[x].cr = next();
+    }
+  }
+  return true;
+}
+
+bool Yc48Reader::skip_frame() { return read_raw(); }
+
+Yc48Writer::Yc48Writer(std::FILE* file, std::string name, int width, int height)
+    : file_(file), name_(std::move(name)), width_(width), height_(height),
+      raw_(size_t(width) * size_t(height) * 6) {}
+
+void Yc48Writer::write_frame(const PIXEL_YC* src, int stride) {
+  uint8_t* dst = raw_.data();
+  auto put = [&dst](int16_t v) {
+    *dst++ = uint8_t(uint16_t(v) & 0xFF);
+    *dst++ = uint8_t(uint16_t(v) >> 8);
+  };
+  for (int r = 0; r < height_; ++r) {
+    const PIXEL_YC* row = src + size_t(r) * stride;
+    for (int x = 0; x < width_; ++x) {
+      put(row[x].y);
+      put(row[x].cb);
+      put(row[x].cr);
+    }
+  }
+  if (std::fwrite(raw_.data(), 1, raw_.size(), file_) != raw_.size()) {
+    throw ToolError(name_, std::string("write failed: ") + std::strerror(errno));
+  }
+}

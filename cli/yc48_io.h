@@ -1,0 +1,43 @@
+#pragma once
+// Raw host frames (.yc48): no header, each frame height rows of width pixels,
+// each pixel three little-endian signed 16-bit values y, cb, cr. The frame
+// size comes from the command line.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/pixel.h"
+
+class Yc48Reader {
+ public:
+  Yc48Reader(std::FILE* file, std::string name, int width, int height);
+  size_t frame_bytes() const { return raw_.size(); }
+  // Reads the next frame into dst (width x height, rows `stride` pixels
+  // apart). Returns false at the clean end of the file; a partial frame is a
+  // ToolError.
+  bool read_frame(PIXEL_YC* dst, int stride);
+  bool skip_frame();
+  int64_t frames_read() const { return frames_read_; }
+
+ private:
+  bool read_raw();
+
+  std::FILE* file_;
+  std::string name_;
+  int width_, height_;
+  int64_t frames_read_ = 0;
+  std::vector<uint8_t> raw_;
+};
+
+class Yc48Writer {
+ public:
+  Yc48Writer(std::FILE* file, std::string name, int width, int height);
+  void write_frame(const PIXEL_YC* src, int stride);
+
+ private:
+  std::FILE* file_;
+  std::string name_;
+  int width_, height_;
+  std::vector<uint8_t> raw_;
+};
