@@ -16,7 +16,7 @@
 // read stays inside the frame. Chroma is copied unchanged.
 //
 // block_nr_rows_c is the plain form. On x86 block_nr_rows hands runs of a
-// row's interior pixels to the SSE2 form (engine/x86/block_nr_sse2.cpp), which
+// row's interior pixels to the SSE2 form (engine/x86/block_nr_sse3.cpp), which
 // works on the rows' luma gathered into short 16-bit lines and gives the same
 // results; a run it declines is done by the plain form.
 #include "prefilter/block_nr.h"
@@ -27,7 +27,7 @@
 #include <cstring>
 
 #if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/block_nr_sse2.h"
+#include "engine/x86/block_nr_sse3.h"
 #include "engine/x86/prefilter_vector.h"
 #include "prefilter/luma_lines.h"
 #define BLOCK_NR_HAS_VECTOR_FORM 1
@@ -155,7 +155,7 @@ void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, BlockLumaLin
   }
   // Chroma and the edge columns pass through; the interior luma is replaced.
   copy_row(src, dst, job.w);
-  if (block_nr_luma_sse2(rows, t1, t2, count, out)) {
+  if (block_nr_luma_sse3(rows, t1, t2, count, out)) {
     for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
   } else {
     for (int32_t i = 0; i < count; ++i) dst[2 + i].y = filtered_luma(src + 2 + i, row_step, t1[i], t2[i]);

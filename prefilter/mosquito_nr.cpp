@@ -15,7 +15,7 @@
 // copied from the current frame.
 //
 // mosquito_nr_rows_c is the plain form. On x86 mosquito_nr_rows hands each
-// row's interior pixels to the SSE2 form (engine/x86/mosquito_nr_sse2.cpp),
+// row's interior pixels to the SSE2 form (engine/x86/mosquito_nr_sse3.cpp),
 // which works on the rows' luma gathered into 16-bit lines and gives the same
 // results; a row it declines is done by the plain form.
 #include "prefilter/mosquito_nr.h"
@@ -27,7 +27,7 @@
 #include <limits>
 
 #if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/mosquito_nr_sse2.h"
+#include "engine/x86/mosquito_nr_sse3.h"
 #include "engine/x86/prefilter_vector.h"
 #include "prefilter/luma_lines.h"
 #define MOSQUITO_NR_HAS_VECTOR_FORM 1
@@ -152,7 +152,7 @@ void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
     }
     rows.field_count = f;
     const int32_t count = w - 4;
-    if (mosquito_nr_luma_sse2(rows, best_cost, count, out)) {
+    if (mosquito_nr_luma_sse3(rows, best_cost, count, out)) {
       for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
     } else {
       const PIXEL_YC* prev = prev_frame + row;

@@ -11,7 +11,7 @@
 #include "test_frames.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/block_nr_sse2.h"
+#include "engine/x86/block_nr_sse3.h"
 #endif
 
 namespace {
@@ -95,12 +95,12 @@ TEST(BlockNrForms, KernelTakesNaturalRowsAndDeclinesWideOnes) {
     for (int32_t i = 0; i < 20; ++i) luma[r][i] = static_cast<int16_t>(1000 + 7 * ((r * 20 + i) % 5));
     rows[r] = luma[r] + 2;
   }
-  EXPECT_TRUE(block_nr_luma_sse2(rows, t1, t2, 16, out));
+  EXPECT_TRUE(block_nr_luma_sse3(rows, t1, t2, 16, out));
   luma[4][19] = 32767;
   luma[0][0] = -1;
-  EXPECT_FALSE(block_nr_luma_sse2(rows, t1, t2, 16, out));
+  EXPECT_FALSE(block_nr_luma_sse3(rows, t1, t2, 16, out));
   luma[0][0] = 0;
-  EXPECT_TRUE(block_nr_luma_sse2(rows, t1, t2, 16, out)) << "a span of exactly 32767 fits";
+  EXPECT_TRUE(block_nr_luma_sse3(rows, t1, t2, 16, out)) << "a span of exactly 32767 fits";
 }
 #endif
 

@@ -14,7 +14,7 @@
 #include "test_frames.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/mosquito_nr_sse2.h"
+#include "engine/x86/mosquito_nr_sse3.h"
 #endif
 
 namespace {
@@ -97,11 +97,11 @@ TEST(MosquitoNrForms, KernelTakesNaturalRowsAndDeclinesWideOnes) {
   }
   rows.field_count = 1;
   int16_t out[16];
-  EXPECT_TRUE(mosquito_nr_luma_sse2(rows, 160, 16, out));
+  EXPECT_TRUE(mosquito_nr_luma_sse3(rows, 160, 16, out));
   luma[10][19] = static_cast<int16_t>(500 + kMosquitoVectorSpan);
-  EXPECT_TRUE(mosquito_nr_luma_sse2(rows, 160, 16, out)) << "exactly the span fits";
+  EXPECT_TRUE(mosquito_nr_luma_sse3(rows, 160, 16, out)) << "exactly the span fits";
   luma[10][19] = static_cast<int16_t>(501 + kMosquitoVectorSpan);
-  EXPECT_FALSE(mosquito_nr_luma_sse2(rows, 160, 16, out));
+  EXPECT_FALSE(mosquito_nr_luma_sse3(rows, 160, 16, out));
 }
 #endif
 

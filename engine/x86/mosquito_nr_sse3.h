@@ -1,6 +1,7 @@
 #pragma once
-// SSE2 form of the mosquito noise reduction's luma filter for a run of pixels
-// of one row, eight pixels per step. Bit-identical to the plain per-pixel
+// Level-2 vector form of the mosquito noise reduction's luma filter (SSE2
+// integer instructions; see engine/x86/prefilter_vector.h) for a run of
+// pixels of one row, eight pixels per step. Bit-identical to the plain per-pixel
 // form (prefilter/mosquito_nr.cpp) wherever it reports success.
 #include <cstdint>
 
@@ -18,5 +19,5 @@ struct MosquitoRows {
 // the luma of the rows spans more than kMosquitoVectorSpan, where the 16-bit
 // costs of this form could overflow.
 constexpr int32_t kMosquitoVectorSpan = 10000;
-bool mosquito_nr_luma_sse2(const MosquitoRows& rows, int32_t best_cost, int32_t count,
+bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost, int32_t count,
                            int16_t* out);

@@ -1,4 +1,4 @@
-// SSE2 form of the block noise reduction's luma filter, eight pixels per step.
+// Level-2 vector form (SSE2 integer instructions) of the block noise reduction's luma filter, eight pixels per step.
 //
 // The plain form subtracts the local mean m from the 25 luma values of the
 // 5x5 block, holds the results as int16 and compares the nine patches through
@@ -18,32 +18,34 @@
 //   gives the integer quotient;
 // - the result m + q lies between the smallest and largest luma of the block,
 //   so packing it with signed saturation keeps it unchanged.
-#include "engine/x86/block_nr_sse2.h"
+#include "engine/x86/block_nr_sse3.h"
 
 #include <emmintrin.h>
+
+#include <algorithm>
 
 #include "engine/x86/prefilter_vector.h"
 
 namespace {
 
-PREFILTER_VECTOR inline __m128i load(const int16_t* p) {
+PREFILTER_VECTOR_INLINE __m128i load(const int16_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-PREFILTER_VECTOR inline __m128i absolute_difference(__m128i a, __m128i b) {
+PREFILTER_VECTOR_INLINE __m128i absolute_difference(__m128i a, __m128i b) {
   return _mm_max_epi16(_mm_sub_epi16(a, b), _mm_sub_epi16(b, a));
 }
 
 // Sign-extends the low and high four int16 lanes to int32.
-PREFILTER_VECTOR inline __m128i widen_low(__m128i v) {
+PREFILTER_VECTOR_INLINE __m128i widen_low(__m128i v) {
   return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
 }
-PREFILTER_VECTOR inline __m128i widen_high(__m128i v) {
+PREFILTER_VECTOR_INLINE __m128i widen_high(__m128i v) {
   return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
 }
 
 // Largest and smallest luma over rows[r][-2 .. count + 1].
-PREFILTER_VECTOR bool luma_span_fits(const int16_t* const rows[5], int32_t count) {
+PREFILTER_VECTOR_INLINE bool luma_span_fits(const int16_t* const rows[5], int32_t count) {
   __m128i high = _mm_set1_epi16(-32768);
   __m128i low = _mm_set1_epi16(32767);
   const int32_t span = count + 4;
@@ -87,10 +89,10 @@ struct Accepted {
 struct Block {
   const int16_t* const* rows;
   int32_t i;
-  PREFILTER_VECTOR __m128i at(int r, int c) const { return load(rows[r] + i + c - 2); }
+  PREFILTER_VECTOR_INLINE __m128i at(int r, int c) const { return load(rows[r] + i + c - 2); }
 };
 
-PREFILTER_VECTOR inline void accept(__m128i sum, __m128i largest, __m128i limit1, __m128i limit2,
+PREFILTER_VECTOR_INLINE void accept(__m128i sum, __m128i largest, __m128i limit1, __m128i limit2,
                                     __m128i centre, Accepted& a) {
   const __m128i taken =
       _mm_and_si128(_mm_cmpgt_epi16(limit1, largest), _mm_cmpgt_epi16(limit2, sum));
@@ -107,7 +109,7 @@ PREFILTER_VECTOR inline void accept(__m128i sum, __m128i largest, __m128i limit1
 // order of the sums does not matter: integer sums are exact, and saturating
 // sums of non-negative terms all end at min(sum, 32767).
 template <int DR, int DC>
-PREFILTER_VECTOR inline void opposite_neighbours(const Block& block, __m128i m, __m128i limit1,
+PREFILTER_VECTOR_INLINE void opposite_neighbours(const Block& block, __m128i m, __m128i limit1,
                                                  __m128i limit2, Accepted& a) {
   __m128i sum_plus = _mm_setzero_si128(), largest_plus = _mm_setzero_si128();
   __m128i sum_minus = _mm_setzero_si128(), largest_minus = _mm_setzero_si128();
@@ -134,7 +136,7 @@ PREFILTER_VECTOR inline void opposite_neighbours(const Block& block, __m128i m, 
 }
 
 // Eight pixels starting at column offset i of the run.
-PREFILTER_VECTOR void eight_pixels(const int16_t* const rows[5], const int16_t* t1,
+PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* t1,
                                    const int16_t* t2, int32_t i, int16_t* out) {
   const Block block{rows, i};
 
@@ -178,12 +180,13 @@ PREFILTER_VECTOR void eight_pixels(const int16_t* const rows[5], const int16_t* 
 
 }  // namespace
 
-PREFILTER_VECTOR bool block_nr_luma_sse2(const int16_t* const rows[5], const int16_t* t1,
+PREFILTER_VECTOR bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* t1,
                                          const int16_t* t2, int32_t count, int16_t* out) {
   if (count < 8 || !luma_span_fits(rows, count)) return false;
-  int32_t i = 0;
-  for (; i + 8 <= count; i += 8) eight_pixels(rows, t1, t2, i, out);
-  // The last group overlaps the one before; its pixels come out the same.
-  if (i < count) eight_pixels(rows, t1, t2, count - 8, out);
+  // The last group overlaps the one before when count is not a multiple of
+  // eight; its pixels come out the same.
+  for (int32_t i = 0; i < count; i += 8) {
+    eight_pixels(rows, t1, t2, std::min(i, count - 8), out);
+  }
   return true;
 }

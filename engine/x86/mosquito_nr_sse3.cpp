@@ -1,4 +1,4 @@
-// SSE2 form of the mosquito noise reduction's luma filter, eight pixels per
+// Level-2 vector form (SSE2 integer instructions) of the mosquito noise reduction's luma filter, eight pixels per
 // step.
 //
 // The plain form costs each line (a, b) through the pixel's luma v as
@@ -18,26 +18,28 @@
 //   from integers below 2^18: the quotient is exact or at least 1/6 from an
 //   integer, so truncating it is exact. The result lies within the rows' span
 //   (or one above a negative maximum), so packing it to 16 bits keeps it.
-#include "engine/x86/mosquito_nr_sse2.h"
+#include "engine/x86/mosquito_nr_sse3.h"
 
 #include <emmintrin.h>
+
+#include <algorithm>
 
 #include "engine/x86/prefilter_vector.h"
 
 namespace {
 
-PREFILTER_VECTOR inline __m128i load(const int16_t* p) {
+PREFILTER_VECTOR_INLINE __m128i load(const int16_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-PREFILTER_VECTOR inline __m128i absolute(__m128i v) {
+PREFILTER_VECTOR_INLINE __m128i absolute(__m128i v) {
   return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
-PREFILTER_VECTOR inline __m128i widen_low(__m128i v) {
+PREFILTER_VECTOR_INLINE __m128i widen_low(__m128i v) {
   return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
 }
-PREFILTER_VECTOR inline __m128i widen_high(__m128i v) {
+PREFILTER_VECTOR_INLINE __m128i widen_high(__m128i v) {
   return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
 }
 
@@ -48,7 +50,7 @@ struct Choice {
   __m128i bend;   // a + b - 2v of the line that has it
 };
 
-PREFILTER_VECTOR inline void consider(Choice& c, __m128i a, __m128i b) {
+PREFILTER_VECTOR_INLINE void consider(Choice& c, __m128i a, __m128i b) {
   const __m128i da = _mm_sub_epi16(a, c.v);
   const __m128i db = _mm_sub_epi16(b, c.v);
   const __m128i bend = _mm_add_epi16(da, db);
@@ -59,7 +61,7 @@ PREFILTER_VECTOR inline void consider(Choice& c, __m128i a, __m128i b) {
 }
 
 // trunc((c1 + c2 + 1) / 2) of int16 samples.
-PREFILTER_VECTOR inline __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
+PREFILTER_VECTOR_INLINE __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
   const __m128i bias = _mm_set1_epi16(-32768);
   const __m128i floor_half =
       _mm_xor_si128(_mm_avg_epu16(_mm_xor_si128(c1, bias), _mm_xor_si128(c2, bias)), bias);
@@ -69,7 +71,7 @@ PREFILTER_VECTOR inline __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
   return _mm_add_epi16(floor_half, _mm_and_si128(odd, negative));
 }
 
-PREFILTER_VECTOR void span_of(const int16_t* row, int32_t count, __m128i& low, __m128i& high) {
+PREFILTER_VECTOR_INLINE void span_of(const int16_t* row, int32_t count, __m128i& low, __m128i& high) {
   const int16_t* first = row - 2;
   const int32_t span = count + 4;
   int32_t i = 0;
@@ -83,7 +85,7 @@ PREFILTER_VECTOR void span_of(const int16_t* row, int32_t count, __m128i& low, _
   }
 }
 
-PREFILTER_VECTOR bool luma_span_fits(const MosquitoRows& rows, int32_t count) {
+PREFILTER_VECTOR_INLINE bool luma_span_fits(const MosquitoRows& rows, int32_t count) {
   __m128i high = _mm_set1_epi16(-32768);
   __m128i low = _mm_set1_epi16(32767);
   for (const int16_t* row : rows.cur) span_of(row, count, low, high);
@@ -105,18 +107,18 @@ PREFILTER_VECTOR bool luma_span_fits(const MosquitoRows& rows, int32_t count) {
 struct Samples {
   const MosquitoRows& rows;
   int32_t i;
-  PREFILTER_VECTOR __m128i cur(int row, int column) const {
+  PREFILTER_VECTOR_INLINE __m128i cur(int row, int column) const {
     return load(rows.cur[2 + row] + i + column);
   }
-  PREFILTER_VECTOR __m128i prev(int row, int column) const {
+  PREFILTER_VECTOR_INLINE __m128i prev(int row, int column) const {
     return load(rows.prev[1 + row] + i + column);
   }
-  PREFILTER_VECTOR __m128i next(int row, int column) const {
+  PREFILTER_VECTOR_INLINE __m128i next(int row, int column) const {
     return load(rows.next[1 + row] + i + column);
   }
 };
 
-PREFILTER_VECTOR void eight_pixels(const MosquitoRows& rows, __m128i start, int32_t i,
+PREFILTER_VECTOR_INLINE void eight_pixels(const MosquitoRows& rows, __m128i start, int32_t i,
                                    int16_t* out) {
   const int f = rows.field_count;
   const Samples s{rows, i};
@@ -166,13 +168,15 @@ PREFILTER_VECTOR void eight_pixels(const MosquitoRows& rows, __m128i start, int3
 
 }  // namespace
 
-PREFILTER_VECTOR bool mosquito_nr_luma_sse2(const MosquitoRows& rows, int32_t best_cost,
+PREFILTER_VECTOR bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost,
                                             int32_t count, int16_t* out) {
   if (count < 8 || !luma_span_fits(rows, count)) return false;
   const int32_t clamped = best_cost < -32768 ? -32768 : (best_cost > 32767 ? 32767 : best_cost);
   const __m128i start = _mm_set1_epi16(static_cast<int16_t>(clamped));
-  int32_t i = 0;
-  for (; i + 8 <= count; i += 8) eight_pixels(rows, start, i, out);
-  if (i < count) eight_pixels(rows, start, count - 8, out);
+  // The last group overlaps the one before when count is not a multiple of
+  // eight; its pixels come out the same.
+  for (int32_t i = 0; i < count; i += 8) {
+    eight_pixels(rows, start, std::min(i, count - 8), out);
+  }
   return true;
 }
