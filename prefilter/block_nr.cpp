@@ -111,17 +111,6 @@ inline void pixel_thresholds(const BlockNrJob& job, const PIXEL_YC& p, int32_t& 
   }
 }
 
-#if defined(__i386__) || defined(__x86_64__)
-// in_skin_tone_box without branches: each exclusive range lo < v < hi as one
-// unsigned comparison of v - (lo + 1) with hi - lo - 1.
-inline bool in_skin_tone_box_branchless(const PIXEL_YC& p) {
-  auto inside = [](int32_t v, int32_t lo, int32_t hi) {
-    return static_cast<uint32_t>(v - (lo + 1)) < static_cast<uint32_t>(hi - lo - 1);
-  };
-  return inside(p.y, 1400, 3000) & inside(p.cb, -680, 280) & inside(p.cr, -50, 600);
-}
-#endif
-
 #if defined(BLOCK_NR_HAS_VECTOR_FORM)
 // Frames up to this width go through the vector form; the lines below live
 // on the worker's stack.
@@ -138,27 +127,26 @@ void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, BlockLumaLin
   const PIXEL_YC* src = job.src + y * static_cast<ptrdiff_t>(job.stride);
   PIXEL_YC* dst = job.dst + y * static_cast<ptrdiff_t>(job.stride);
   const int32_t count = job.w - 4;
-  int16_t t1[kVectorMaxWidth], t2[kVectorMaxWidth], out[kVectorMaxWidth];
+  int16_t cb[kVectorMaxWidth], cr[kVectorMaxWidth], out[kVectorMaxWidth];
   const int16_t* rows[5];
   for (int r = 0; r < 5; ++r) rows[r] = lines.row(y + (r - 2) * f) + 2;
-  // Both threshold pairs formed once; each pixel picks one.
-  const int16_t full1 = static_cast<int16_t>(job.t1), full2 = static_cast<int16_t>(job.t2);
-  const int16_t skin1 = static_cast<int16_t>(job.t1 / 5), skin2 = static_cast<int16_t>(job.t2 / 5);
-  const int32_t skin_tones = job.anime ? 0 : -1;
-  const int32_t flip1 = full1 ^ skin1, flip2 = full2 ^ skin2;
   for (int32_t i = 0; i < count; ++i) {
-    // All ones for a skin tone, else zero: a select without a branch, which
-    // noisy chroma would mispredict.
-    const int32_t skin = -static_cast<int32_t>(in_skin_tone_box_branchless(src[2 + i])) & skin_tones;
-    t1[i] = static_cast<int16_t>(full1 ^ (flip1 & skin));
-    t2[i] = static_cast<int16_t>(full2 ^ (flip2 & skin));
+    cb[i] = src[2 + i].cb;
+    cr[i] = src[2 + i].cr;
   }
+  const BlockNrThresholds thresholds{
+      static_cast<int16_t>(job.t1), static_cast<int16_t>(job.t2),
+      static_cast<int16_t>(job.t1 / 5), static_cast<int16_t>(job.t2 / 5), !job.anime};
   // Chroma and the edge columns pass through; the interior luma is replaced.
   copy_row(src, dst, job.w);
-  if (block_nr_luma_sse3(rows, t1, t2, count, out)) {
+  if (block_nr_luma_sse3(rows, cb, cr, thresholds, count, out)) {
     for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
   } else {
-    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = filtered_luma(src + 2 + i, row_step, t1[i], t2[i]);
+    for (int32_t i = 0; i < count; ++i) {
+      int32_t t1, t2;
+      pixel_thresholds(job, src[2 + i], t1, t2);
+      dst[2 + i].y = filtered_luma(src + 2 + i, row_step, t1, t2);
+    }
   }
 }
 

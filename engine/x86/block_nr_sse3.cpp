@@ -135,9 +135,20 @@ PREFILTER_VECTOR_INLINE void opposite_neighbours(const Block& block, __m128i m, 
   accept(sum_minus, largest_minus, limit1, limit2, _mm_sub_epi16(block.at(2 - DR, 2 - DC), m), a);
 }
 
+// lo < v < hi, lane by lane.
+PREFILTER_VECTOR_INLINE __m128i inside(__m128i v, int16_t lo, int16_t hi) {
+  return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(lo)),
+                       _mm_cmpgt_epi16(_mm_set1_epi16(hi), v));
+}
+
+PREFILTER_VECTOR_INLINE __m128i select(__m128i mask, __m128i a, __m128i b) {
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
 // Eight pixels starting at column offset i of the run.
-PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* t1,
-                                   const int16_t* t2, int32_t i, int16_t* out) {
+PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* cb,
+                                          const int16_t* cr, const BlockNrThresholds& t,
+                                          int32_t i, int16_t* out) {
   const Block block{rows, i};
 
   // Local mean: weight 8 on the pixel, 1 on its eight neighbours; 32 bits.
@@ -156,8 +167,13 @@ PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const in
   const __m128i m_high = _mm_srai_epi32(_mm_add_epi32(s_high, eight), 4);
   const __m128i m = _mm_packs_epi32(m_low, m_high);
 
-  const __m128i limit1 = load(t1 + i);
-  const __m128i limit2 = load(t2 + i);
+  // Skin tones (every bound exclusive) get the reduced thresholds.
+  __m128i skin = _mm_and_si128(inside(centre, 1400, 3000),
+                               _mm_and_si128(inside(load(cb + i), -680, 280),
+                                             inside(load(cr + i), -50, 600)));
+  if (!t.skin_tones) skin = _mm_setzero_si128();
+  const __m128i limit1 = select(skin, _mm_set1_epi16(t.skin_t1), _mm_set1_epi16(t.t1));
+  const __m128i limit2 = select(skin, _mm_set1_epi16(t.skin_t2), _mm_set1_epi16(t.t2));
   const __m128i own = _mm_sub_epi16(centre, m);
   Accepted a{widen_low(own), widen_high(own), _mm_set1_epi16(1)};
   opposite_neighbours<0, 1>(block, m, limit1, limit2, a);
@@ -180,13 +196,14 @@ PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const in
 
 }  // namespace
 
-PREFILTER_VECTOR bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* t1,
-                                         const int16_t* t2, int32_t count, int16_t* out) {
+PREFILTER_VECTOR bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* cb,
+                                         const int16_t* cr, const BlockNrThresholds& thresholds,
+                                         int32_t count, int16_t* out) {
   if (count < 8 || !luma_span_fits(rows, count)) return false;
   // The last group overlaps the one before when count is not a multiple of
   // eight; its pixels come out the same.
   for (int32_t i = 0; i < count; i += 8) {
-    eight_pixels(rows, t1, t2, std::min(i, count - 8), out);
+    eight_pixels(rows, cb, cr, thresholds, std::min(i, count - 8), out);
   }
   return true;
 }

@@ -86,21 +86,18 @@ TEST(BlockNrForms, KernelTakesNaturalRowsAndDeclinesWideOnes) {
   if (!__builtin_cpu_supports("sse3")) GTEST_SKIP() << "no SSE3 here";
   int16_t luma[5][20];
   const int16_t* rows[5];
-  int16_t t1[16], t2[16], out[16];
-  for (int32_t i = 0; i < 16; ++i) {
-    t1[i] = 80;
-    t2[i] = 160;
-  }
+  int16_t cb[16] = {}, cr[16] = {}, out[16];
+  const BlockNrThresholds t{80, 160, 16, 32, true};
   for (int r = 0; r < 5; ++r) {
     for (int32_t i = 0; i < 20; ++i) luma[r][i] = static_cast<int16_t>(1000 + 7 * ((r * 20 + i) % 5));
     rows[r] = luma[r] + 2;
   }
-  EXPECT_TRUE(block_nr_luma_sse3(rows, t1, t2, 16, out));
+  EXPECT_TRUE(block_nr_luma_sse3(rows, cb, cr, t, 16, out));
   luma[4][19] = 32767;
   luma[0][0] = -1;
-  EXPECT_FALSE(block_nr_luma_sse3(rows, t1, t2, 16, out));
+  EXPECT_FALSE(block_nr_luma_sse3(rows, cb, cr, t, 16, out));
   luma[0][0] = 0;
-  EXPECT_TRUE(block_nr_luma_sse3(rows, t1, t2, 16, out)) << "a span of exactly 32767 fits";
+  EXPECT_TRUE(block_nr_luma_sse3(rows, cb, cr, t, 16, out)) << "a span of exactly 32767 fits";
 }
 #endif
 
