@@ -28,7 +28,7 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 #include "engine/x86/block_nr_sse3.h"
-#include "engine/x86/prefilter_vector.h"
+#include "engine/x86/sse2_forms.h"
 #include "prefilter/luma_lines.h"
 #define BLOCK_NR_HAS_VECTOR_FORM 1
 #endif
@@ -153,7 +153,7 @@ void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, BlockLumaLin
 // The vector form takes 16-bit thresholds, t2 at most 32767, and runs of at
 // least eight pixels.
 bool vector_form_applies(const BlockNrJob& job) {
-  return prefilter_vector_usable(job.simd_level) && job.t1 >= -32768 && job.t1 <= 32767 &&
+  return sse2_form_usable(job.simd_level) && job.t1 >= -32768 && job.t1 <= 32767 &&
          job.t2 >= -32768 && job.t2 <= 32767 && job.w >= 12 && job.w <= kVectorMaxWidth;
 }
 #endif

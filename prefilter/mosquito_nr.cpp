@@ -28,7 +28,7 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 #include "engine/x86/mosquito_nr_sse3.h"
-#include "engine/x86/prefilter_vector.h"
+#include "engine/x86/sse2_forms.h"
 #include "prefilter/luma_lines.h"
 #define MOSQUITO_NR_HAS_VECTOR_FORM 1
 #endif
@@ -113,7 +113,7 @@ constexpr int32_t kVectorMaxWidth = 2048;
 using MosquitoLumaLines = LumaLines<5, kVectorMaxWidth>;
 
 bool vector_form_applies(const MosquitoNrJob& job) {
-  return prefilter_vector_usable(job.simd_level) && job.w >= 12 && job.w <= kVectorMaxWidth;
+  return sse2_form_usable(job.simd_level) && job.w >= 12 && job.w <= kVectorMaxWidth;
 }
 #endif
 

@@ -24,28 +24,28 @@
 
 #include <algorithm>
 
-#include "engine/x86/prefilter_vector.h"
+#include "engine/x86/sse2_forms.h"
 
 namespace {
 
-PREFILTER_VECTOR_INLINE __m128i load(const int16_t* p) {
+SSE2_FORM_INLINE __m128i load(const int16_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-PREFILTER_VECTOR_INLINE __m128i absolute_difference(__m128i a, __m128i b) {
+SSE2_FORM_INLINE __m128i absolute_difference(__m128i a, __m128i b) {
   return _mm_max_epi16(_mm_sub_epi16(a, b), _mm_sub_epi16(b, a));
 }
 
 // Sign-extends the low and high four int16 lanes to int32.
-PREFILTER_VECTOR_INLINE __m128i widen_low(__m128i v) {
+SSE2_FORM_INLINE __m128i widen_low(__m128i v) {
   return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
 }
-PREFILTER_VECTOR_INLINE __m128i widen_high(__m128i v) {
+SSE2_FORM_INLINE __m128i widen_high(__m128i v) {
   return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
 }
 
 // Largest and smallest luma over rows[r][-2 .. count + 1].
-PREFILTER_VECTOR_INLINE bool luma_span_fits(const int16_t* const rows[5], int32_t count) {
+SSE2_FORM_INLINE bool luma_span_fits(const int16_t* const rows[5], int32_t count) {
   __m128i high = _mm_set1_epi16(-32768);
   __m128i low = _mm_set1_epi16(32767);
   const int32_t span = count + 4;
@@ -89,10 +89,10 @@ struct Accepted {
 struct Block {
   const int16_t* const* rows;
   int32_t i;
-  PREFILTER_VECTOR_INLINE __m128i at(int r, int c) const { return load(rows[r] + i + c - 2); }
+  SSE2_FORM_INLINE __m128i at(int r, int c) const { return load(rows[r] + i + c - 2); }
 };
 
-PREFILTER_VECTOR_INLINE void accept(__m128i sum, __m128i largest, __m128i limit1, __m128i limit2,
+SSE2_FORM_INLINE void accept(__m128i sum, __m128i largest, __m128i limit1, __m128i limit2,
                                     __m128i centre, Accepted& a) {
   const __m128i taken =
       _mm_and_si128(_mm_cmpgt_epi16(limit1, largest), _mm_cmpgt_epi16(limit2, sum));
@@ -109,7 +109,7 @@ PREFILTER_VECTOR_INLINE void accept(__m128i sum, __m128i largest, __m128i limit1
 // order of the sums does not matter: integer sums are exact, and saturating
 // sums of non-negative terms all end at min(sum, 32767).
 template <int DR, int DC>
-PREFILTER_VECTOR_INLINE void opposite_neighbours(const Block& block, __m128i m, __m128i limit1,
+SSE2_FORM_INLINE void opposite_neighbours(const Block& block, __m128i m, __m128i limit1,
                                                  __m128i limit2, Accepted& a) {
   __m128i sum_plus = _mm_setzero_si128(), largest_plus = _mm_setzero_si128();
   __m128i sum_minus = _mm_setzero_si128(), largest_minus = _mm_setzero_si128();
@@ -136,17 +136,17 @@ PREFILTER_VECTOR_INLINE void opposite_neighbours(const Block& block, __m128i m, 
 }
 
 // lo < v < hi, lane by lane.
-PREFILTER_VECTOR_INLINE __m128i inside(__m128i v, int16_t lo, int16_t hi) {
+SSE2_FORM_INLINE __m128i inside(__m128i v, int16_t lo, int16_t hi) {
   return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(lo)),
                        _mm_cmpgt_epi16(_mm_set1_epi16(hi), v));
 }
 
-PREFILTER_VECTOR_INLINE __m128i select(__m128i mask, __m128i a, __m128i b) {
+SSE2_FORM_INLINE __m128i select(__m128i mask, __m128i a, __m128i b) {
   return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
 // Eight pixels starting at column offset i of the run.
-PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* cb,
+SSE2_FORM_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* cb,
                                           const int16_t* cr, const BlockNrThresholds& t,
                                           int32_t i, int16_t* out) {
   const Block block{rows, i};
@@ -196,7 +196,7 @@ PREFILTER_VECTOR_INLINE void eight_pixels(const int16_t* const rows[5], const in
 
 }  // namespace
 
-PREFILTER_VECTOR bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* cb,
+SSE2_FORM bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* cb,
                                          const int16_t* cr, const BlockNrThresholds& thresholds,
                                          int32_t count, int16_t* out) {
   if (count < 8 || !luma_span_fits(rows, count)) return false;

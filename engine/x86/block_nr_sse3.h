@@ -1,6 +1,6 @@
 #pragma once
 // Level-2 vector form of the block noise reduction's luma filter (SSE2
-// integer instructions; see engine/x86/prefilter_vector.h) for a run of pixels
+// integer instructions; see engine/x86/sse2_forms.h) for a run of pixels
 // of one row, eight pixels per step. Bit-identical to the plain per-pixel form
 // (prefilter/block_nr.cpp) wherever it reports success.
 #include <cstdint>

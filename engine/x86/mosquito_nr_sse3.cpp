@@ -24,22 +24,22 @@
 
 #include <algorithm>
 
-#include "engine/x86/prefilter_vector.h"
+#include "engine/x86/sse2_forms.h"
 
 namespace {
 
-PREFILTER_VECTOR_INLINE __m128i load(const int16_t* p) {
+SSE2_FORM_INLINE __m128i load(const int16_t* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-PREFILTER_VECTOR_INLINE __m128i absolute(__m128i v) {
+SSE2_FORM_INLINE __m128i absolute(__m128i v) {
   return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
-PREFILTER_VECTOR_INLINE __m128i widen_low(__m128i v) {
+SSE2_FORM_INLINE __m128i widen_low(__m128i v) {
   return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
 }
-PREFILTER_VECTOR_INLINE __m128i widen_high(__m128i v) {
+SSE2_FORM_INLINE __m128i widen_high(__m128i v) {
   return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
 }
 
@@ -50,7 +50,7 @@ struct Choice {
   __m128i bend;   // a + b - 2v of the line that has it
 };
 
-PREFILTER_VECTOR_INLINE void consider(Choice& c, __m128i a, __m128i b) {
+SSE2_FORM_INLINE void consider(Choice& c, __m128i a, __m128i b) {
   const __m128i da = _mm_sub_epi16(a, c.v);
   const __m128i db = _mm_sub_epi16(b, c.v);
   const __m128i bend = _mm_add_epi16(da, db);
@@ -61,7 +61,7 @@ PREFILTER_VECTOR_INLINE void consider(Choice& c, __m128i a, __m128i b) {
 }
 
 // trunc((c1 + c2 + 1) / 2) of int16 samples.
-PREFILTER_VECTOR_INLINE __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
+SSE2_FORM_INLINE __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
   const __m128i bias = _mm_set1_epi16(-32768);
   const __m128i floor_half =
       _mm_xor_si128(_mm_avg_epu16(_mm_xor_si128(c1, bias), _mm_xor_si128(c2, bias)), bias);
@@ -71,7 +71,7 @@ PREFILTER_VECTOR_INLINE __m128i half_sum_toward_zero(__m128i c1, __m128i c2) {
   return _mm_add_epi16(floor_half, _mm_and_si128(odd, negative));
 }
 
-PREFILTER_VECTOR_INLINE void span_of(const int16_t* row, int32_t count, __m128i& low, __m128i& high) {
+SSE2_FORM_INLINE void span_of(const int16_t* row, int32_t count, __m128i& low, __m128i& high) {
   const int16_t* first = row - 2;
   const int32_t span = count + 4;
   int32_t i = 0;
@@ -85,7 +85,7 @@ PREFILTER_VECTOR_INLINE void span_of(const int16_t* row, int32_t count, __m128i&
   }
 }
 
-PREFILTER_VECTOR_INLINE bool luma_span_fits(const MosquitoRows& rows, int32_t count) {
+SSE2_FORM_INLINE bool luma_span_fits(const MosquitoRows& rows, int32_t count) {
   __m128i high = _mm_set1_epi16(-32768);
   __m128i low = _mm_set1_epi16(32767);
   for (const int16_t* row : rows.cur) span_of(row, count, low, high);
@@ -107,18 +107,18 @@ PREFILTER_VECTOR_INLINE bool luma_span_fits(const MosquitoRows& rows, int32_t co
 struct Samples {
   const MosquitoRows& rows;
   int32_t i;
-  PREFILTER_VECTOR_INLINE __m128i cur(int row, int column) const {
+  SSE2_FORM_INLINE __m128i cur(int row, int column) const {
     return load(rows.cur[2 + row] + i + column);
   }
-  PREFILTER_VECTOR_INLINE __m128i prev(int row, int column) const {
+  SSE2_FORM_INLINE __m128i prev(int row, int column) const {
     return load(rows.prev[1 + row] + i + column);
   }
-  PREFILTER_VECTOR_INLINE __m128i next(int row, int column) const {
+  SSE2_FORM_INLINE __m128i next(int row, int column) const {
     return load(rows.next[1 + row] + i + column);
   }
 };
 
-PREFILTER_VECTOR_INLINE void eight_pixels(const MosquitoRows& rows, __m128i start, int32_t i,
+SSE2_FORM_INLINE void eight_pixels(const MosquitoRows& rows, __m128i start, int32_t i,
                                    int16_t* out) {
   const int f = rows.field_count;
   const Samples s{rows, i};
@@ -168,7 +168,7 @@ PREFILTER_VECTOR_INLINE void eight_pixels(const MosquitoRows& rows, __m128i star
 
 }  // namespace
 
-PREFILTER_VECTOR bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost,
+SSE2_FORM bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost,
                                             int32_t count, int16_t* out) {
   if (count < 8 || !luma_span_fits(rows, count)) return false;
   const int32_t clamped = best_cost < -32768 ? -32768 : (best_cost > 32767 ? 32767 : best_cost);
