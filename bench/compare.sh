@@ -42,10 +42,11 @@ fi
 
 # The module's frames per second for one benchmark case (the "fps" counter).
 module_fps() {
-  local filter=$1
-  "$bench" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
-           --benchmark_format=json 2> /dev/null |
-    sed -n 's/^ *"fps": *\([0-9.e+-]*\),\{0,1\}$/\1/p' | head -n 1
+  local filter=$1 fps
+  fps=$("$bench" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
+                 --benchmark_format=json 2> /dev/null |
+        sed -n 's/^ *"fps": *\([0-9.e+-]*\),\{0,1\}$/\1/p' | head -n 1)
+  if [[ -n "$fps" ]]; then awk -v f="$fps" 'BEGIN { printf "%.1f", f }'; fi
 }
 
 # A noisy test clip: ffmpeg's moving test pattern with temporal and uniform
