@@ -117,5 +117,5 @@ done
 echo
 echo "module, 1920x1080, two workers:"
 printf '  N = 9:              %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:4/workers:2/prestages:0/real_time')"
-printf '  pre-stages 2, 3, 4: %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:2/workers:2/prestages:1/real_time')"
+printf '  pre-stages 2, 3, 4: %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:2/workers:2/prestages:7/real_time')"
 (( have_ffmpeg )) || echo "(ffmpeg not found: no clips, no tool or ffmpeg figures)"

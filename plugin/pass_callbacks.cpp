@@ -23,6 +23,7 @@ void BlockNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.t1 = p->t1;
   job.t2 = p->t2;
   job.anime = p->anime != 0;
+  job.simd_level = engine_simd_level();
   const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
   block_nr_rows(job, rows.y0, rows.y1);
 }
@@ -40,6 +41,7 @@ void MosquitoNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.h = fpip->h;
   job.field_count = p->field_count;
   job.t3 = p->t3;
+  job.simd_level = engine_simd_level();
   const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
   mosquito_nr_rows(job, rows.y0, rows.y1);
 }
