@@ -12,6 +12,10 @@ namespace {
 
 // Private copies of the window frame (offset 0) and of its neighbours at
 // offsets -2 .. +2, all unmodified host frames with mirrored padding.
+// A frame whose size is already a multiple of 16 has no padding to fill:
+// then the host's frame itself is used wherever no stage writes into it, as
+// the stages read nothing beyond the padded size and the copy would only
+// repeat it.
 constexpr int kCopies = 5;
 PIXEL_YC* g_copies[kCopies] = {};
 size_t g_copy_pixels = 0;
@@ -29,14 +33,17 @@ PIXEL_YC* copy_buffer(int index, size_t pixels) {
 }
 
 // Fetches clip frame `number` into the private copy at `offset` (-2 .. +2)
-// from the window frame. Returns nullptr for a frame outside the clip, one
-// the host does not deliver, or when no memory is left for the copy.
+// from the window frame, or hands back the host's frame when it needs no
+// padding and the caller will not write into it (`written` false). Returns
+// nullptr for a frame outside the clip, one the host does not deliver, or
+// when no memory is left for the copy.
 PIXEL_YC* fetch_copy(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t number, int offset,
-                     const FrameGeometry& g) {
+                     const FrameGeometry& g, bool written) {
   if (number < 0 || number >= fpip->frame_n) return nullptr;
   PIXEL_YC* frame = fp->exfunc->get_ycp_filtering_cache_ex(fp, fpip->editp, number, nullptr,
                                                            nullptr);
   if (!frame) return nullptr;
+  if (!written && g.w == g.padded_w && g.h == g.padded_h) return frame;
   PIXEL_YC* copy = copy_buffer(offset + 2, static_cast<size_t>(fpip->max_w) * g.padded_h);
   if (!copy) return nullptr;
   copy_padded(frame, copy, fpip->max_w, g.w, g.h, g.padded_w, g.padded_h);
@@ -70,7 +77,10 @@ void run_mosquito_nr(FILTER* fp, FILTER_PROC_INFO* fpip, const PIXEL_YC* src,
 
 const PIXEL_YC* prepare_prestages(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m,
                                   const FrameGeometry& g) {
-  PIXEL_YC* src = fetch_copy(fp, fpip, m, 0, g);
+  // The cross-colour stage rewrites its source in place; that is the window
+  // frame itself only when neither of the other stages ran before it.
+  const bool src_written = fp->check[2] == 1 && fp->check[3] != 1 && fp->check[4] != 1;
+  PIXEL_YC* src = fetch_copy(fp, fpip, m, 0, g, src_written);
   if (!src) return nullptr;
 
   const bool small = BufferWidth < 1400;
@@ -79,7 +89,7 @@ const PIXEL_YC* prepare_prestages(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m,
   bool fetched[kCopies] = {};
   auto neighbour_or_src = [&](int offset) -> PIXEL_YC* {
     if (!fetched[offset + 2]) {
-      neighbour[offset + 2] = fetch_copy(fp, fpip, m + offset, offset, g);
+      neighbour[offset + 2] = fetch_copy(fp, fpip, m + offset, offset, g, false);
       fetched[offset + 2] = true;
     }
     // Outside the clip, or not delivered: the stage's own source stands in.

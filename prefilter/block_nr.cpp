@@ -15,10 +15,10 @@
 // Rows y < 2f and y >= h - 2f and columns 0, 1, w-2, w-1 are copied, so every
 // read stays inside the frame. Chroma is copied unchanged.
 //
-// block_nr_rows_c is the plain form. On x86 block_nr_rows hands runs of a
-// row's interior pixels to the SSE2 form (engine/x86/block_nr_sse3.cpp), which
-// works on the rows' luma gathered into short 16-bit lines and gives the same
-// results; a run it declines is done by the plain form.
+// block_nr_rows_c is the plain form. On x86 block_nr_rows hands each row's
+// interior pixels to the vector form (engine/x86/block_nr_sse3.cpp), which
+// works on the rows' luma gathered into 16-bit lines and gives the same
+// results; a row it declines is done by the plain form.
 #include "prefilter/block_nr.h"
 
 #include <algorithm>

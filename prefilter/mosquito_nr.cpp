@@ -15,7 +15,7 @@
 // copied from the current frame.
 //
 // mosquito_nr_rows_c is the plain form. On x86 mosquito_nr_rows hands each
-// row's interior pixels to the SSE2 form (engine/x86/mosquito_nr_sse3.cpp),
+// row's interior pixels to the vector form (engine/x86/mosquito_nr_sse3.cpp),
 // which works on the rows' luma gathered into 16-bit lines and gives the same
 // results; a row it declines is done by the plain form.
 #include "prefilter/mosquito_nr.h"

@@ -1,4 +1,5 @@
-// Level-2 vector form (SSE2 integer instructions) of the block noise reduction's luma filter, eight pixels per step.
+// Level-2 vector form (SSE2 integer instructions) of the block noise
+// reduction's luma filter, eight pixels per step.
 //
 // The plain form subtracts the local mean m from the 25 luma values of the
 // 5x5 block, holds the results as int16 and compares the nine patches through
@@ -13,9 +14,9 @@
 //   most 32767 it is below t2 exactly when the true sum is;
 // - the local mean, the accumulated reduced centres and the quotient are
 //   formed in 32 bits. (acc + n/2) / n is a division of an integer below 2^19
-//   in size by n <= 9: the single-precision quotient is correctly rounded and
-//   lies at least 1/9 from the next integer unless it is one, so truncating it
-//   gives the integer quotient;
+//   in size by n <= 9: the single-precision quotient lies within an ulp of the
+//   true one (whatever the thread's rounding mode) and at least 1/9 from the
+//   next integer unless it is one, so truncating it gives the integer quotient;
 // - the result m + q lies between the smallest and largest luma of the block,
 //   so packing it with signed saturation keeps it unchanged.
 #include "engine/x86/block_nr_sse3.h"

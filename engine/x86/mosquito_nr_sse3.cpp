@@ -1,5 +1,5 @@
-// Level-2 vector form (SSE2 integer instructions) of the mosquito noise reduction's luma filter, eight pixels per
-// step.
+// Level-2 vector form (SSE2 integer instructions) of the mosquito noise
+// reduction's luma filter, eight pixels per step.
 //
 // The plain form costs each line (a, b) through the pixel's luma v as
 // |a + b - 2v| + |a - b| in 32 bits. When the luma of all rows involved spans
@@ -15,8 +15,9 @@
 //   earlier line keeps ties, and the chosen a + b - 2v is kept; then
 //   S = (a + b - 2v) + 3v;
 // - trunc(S / 3 + 0.5) equals trunc((2S + 3) / 6), formed in single precision
-//   from integers below 2^18: the quotient is exact or at least 1/6 from an
-//   integer, so truncating it is exact. The result lies within the rows' span
+//   from integers below 2^18: the quotient is within an ulp of the true one
+//   (whatever the thread's rounding mode), which is an integer or at least 1/6
+//   from one, so truncating it is exact. The result lies within the rows' span
 //   (or one above a negative maximum), so packing it to 16 bits keeps it.
 #include "engine/x86/mosquito_nr_sse3.h"
 
