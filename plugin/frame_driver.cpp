@@ -2,10 +2,11 @@
 // window (pre-stages and spatial decomposition of every window frame that no
 // slot holds yet), then the temporal and output passes.
 //
-// Every frame fetched from the host is used through a private copy whose
-// padding rows and columns are mirrored from the picture, so the wavelet
-// filters never see whatever stale data the host's buffers hold there, and
-// the host's frames are never written.
+// A frame fetched from the host that needs padding is used through a private
+// copy whose padding rows and columns are mirrored from the picture, so the
+// wavelet filters never see whatever stale data the host's buffers hold
+// there; a stage that writes its source always gets a copy, so the host's
+// frames are never written.
 #include <algorithm>
 #include <cstring>
 
