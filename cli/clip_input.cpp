@@ -119,10 +119,26 @@ void ClipInput::set_interlaced_chroma(bool interlaced) {
 }
 
 bool ClipInput::read_frame(PIXEL_YC* dst, int stride) {
-  if (yc48_) return yc48_->read_frame(dst, stride);
-  if (!y4m_->read_frame(planar_)) return false;
-  converter_->to_host(planar_, dst, stride);
+  payload_.resize(payload_bytes());
+  if (!read_payload(payload_.data())) return false;
+  payload_to_host(payload_.data(), dst, stride);
   return true;
+}
+
+size_t ClipInput::payload_bytes() const {
+  return yc48_ ? yc48_->frame_bytes() : format_.frame_bytes();
+}
+
+bool ClipInput::read_payload(uint8_t* dst) {
+  return yc48_ ? yc48_->read_payload(dst) : y4m_->read_payload(dst);
+}
+
+void ClipInput::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
+  if (yc48_) {
+    yc48_->payload_to_host(payload, dst, stride);
+  } else {
+    converter_->payload_to_host(payload, dst, stride);
+  }
 }
 
 bool ClipInput::skip_frame() { return yc48_ ? yc48_->skip_frame() : y4m_->skip_frame(); }

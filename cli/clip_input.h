@@ -46,6 +46,14 @@ class ClipInput {
   // at the end of the clip.
   bool read_frame(PIXEL_YC* dst, int stride);
   bool skip_frame();
+  // The same in two steps, so that reading and converting can happen on
+  // different threads: read_payload() takes the next frame's bytes as
+  // stored (payload_bytes() of them), payload_to_host() converts them.
+  // payload_to_host() changes nothing and may run while another thread
+  // reads.
+  size_t payload_bytes() const;
+  bool read_payload(uint8_t* dst);
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
   // After the end was reached: checks that a decoding ffmpeg succeeded.
   // Before it: stops the decoder.
   void close(bool reached_end);
@@ -60,6 +68,6 @@ class ClipInput {
   std::unique_ptr<Yc48Reader> yc48_;
   std::unique_ptr<SampleConverter> converter_;
   VideoFormat format_;
-  PlanarFrame planar_;
+  std::vector<uint8_t> payload_;  // read_frame()'s
   int64_t count_hint_ = -1;
 };

@@ -72,8 +72,9 @@ void ClipOutput::write_frame(const PIXEL_YC* src, int stride) {
     yc48_->write_frame(src, stride);
     return;
   }
-  converter_->from_host(src, stride, planar_);
-  y4m_->write_frame(planar_);
+  payload_.resize(format_.frame_bytes());
+  converter_->host_to_payload(src, stride, payload_.data());
+  y4m_->write_payload(payload_.data());
 }
 
 void ClipOutput::finish() {

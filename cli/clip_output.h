@@ -41,5 +41,5 @@ class ClipOutput {
   std::unique_ptr<SampleConverter> converter_;
   std::unique_ptr<Y4mWriter> y4m_;
   std::unique_ptr<Yc48Writer> yc48_;
-  PlanarFrame planar_;
+  std::vector<uint8_t> payload_;  // one frame as written
 };

@@ -18,11 +18,15 @@ SampleConverter::SampleConverter(const VideoFormat& format, bool interlaced_chro
   const int64_t luma_zero = format.full_range ? 0 : 16 * s;
   const int64_t chroma_zero = format.full_range ? half : 128 * s;
 
-  luma_in_.resize(size_t(max + 1));
-  chroma_in_.resize(size_t(max + 1));
-  for (int64_t v = 0; v <= max; ++v) {
-    luma_in_[size_t(v)] = int16_t(divide_rounded((v - luma_zero) * 4096, luma_den));
-    chroma_in_[size_t(v)] = int16_t(divide_rounded((v - chroma_zero) * 4096, chroma_den));
+  // Both directions are tables over every 16-bit value, so that the frame
+  // loops index them without a range check; samples above the bit depth's
+  // maximum (which a malformed file can hold) read as the maximum.
+  luma_in_.resize(65536);
+  chroma_in_.resize(65536);
+  for (int64_t v = 0; v < 65536; ++v) {
+    const int64_t code = std::min(v, max);
+    luma_in_[size_t(v)] = int16_t(divide_rounded((code - luma_zero) * 4096, luma_den));
+    chroma_in_[size_t(v)] = int16_t(divide_rounded((code - chroma_zero) * 4096, chroma_den));
   }
   luma_out_.resize(65536);
   chroma_out_.resize(65536);
@@ -35,10 +39,10 @@ SampleConverter::SampleConverter(const VideoFormat& format, bool interlaced_chro
 }
 
 int16_t SampleConverter::luma_to_host(unsigned sample) const {
-  return luma_in_[std::min<size_t>(sample, luma_in_.size() - 1)];
+  return luma_in_[std::min(sample, 65535u)];
 }
 int16_t SampleConverter::chroma_to_host(unsigned sample) const {
-  return chroma_in_[std::min<size_t>(sample, chroma_in_.size() - 1)];
+  return chroma_in_[std::min(sample, 65535u)];
 }
 uint16_t SampleConverter::luma_from_host(int value) const {
   return luma_out_[size_t(std::clamp(value, -32768, 32767) + 32768)];
@@ -72,58 +76,148 @@ void SampleConverter::chroma_row_users(int c, int& first, int& second) const {
   if (second >= format_.height || chroma_row_of(second) != c) second = -1;
 }
 
-void SampleConverter::to_host(const PlanarFrame& frame, PIXEL_YC* dst, int stride) const {
+namespace {
+
+// Plane access for the three sample layouts: a YUV4MPEG2 payload with one
+// byte or two little-endian bytes a sample, and the widened PlanarFrame.
+// T is const for the planes that are only read.
+template <class T>
+struct ByteSamples {
+  T* p;
+  unsigned get(size_t i) const { return p[i]; }
+  void set(size_t i, unsigned v) const { p[i] = uint8_t(v); }
+};
+template <class T>
+struct LittleEndianSamples {
+  T* p;
+  unsigned get(size_t i) const { return unsigned(p[2 * i]) | unsigned(p[2 * i + 1]) << 8; }
+  void set(size_t i, unsigned v) const {
+    p[2 * i] = uint8_t(v);
+    p[2 * i + 1] = uint8_t(v >> 8);
+  }
+};
+template <class T>
+struct WideSamples {
+  T* p;
+  unsigned get(size_t i) const { return p[i]; }
+  void set(size_t i, unsigned v) const { p[i] = uint16_t(v); }
+};
+
+// The table index of a host value: value + 32768 as an unsigned 16-bit number.
+inline size_t out_index(int16_t value) { return size_t(uint16_t(value) ^ 0x8000u); }
+
+}  // namespace
+
+template <class Samples>
+void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst,
+                                     int stride) const {
   const int w = format_.width;
   const int cw = format_.chroma_width();
-  const bool subsampled = format_.chroma != ChromaFormat::k444;
+  const int16_t* luma = luma_in_.data();
+  const int16_t* chroma = chroma_in_.data();
   for (int r = 0; r < format_.height; ++r) {
-    const uint16_t* y = frame.plane[0].data() + size_t(r) * w;
+    const size_t yrow = size_t(r) * w;
     const size_t crow = size_t(chroma_row_of(r)) * cw;
-    const uint16_t* cb = frame.plane[1].data() + crow;
-    const uint16_t* cr = frame.plane[2].data() + crow;
     PIXEL_YC* out = dst + size_t(r) * stride;
-    for (int x = 0; x < w; ++x) {
-      const int cx = subsampled ? x / 2 : x;
-      out[x].y = luma_to_host(y[x]);
-      out[x].cb = chroma_to_host(cb[cx]);
-      out[x].cr = chroma_to_host(cr[cx]);
+    for (int x = 0; x < w; ++x) out[x].y = luma[y.get(yrow + x)];
+    if (format_.chroma == ChromaFormat::k444) {
+      for (int x = 0; x < w; ++x) {
+        out[x].cb = chroma[cb.get(crow + x)];
+        out[x].cr = chroma[cr.get(crow + x)];
+      }
+      continue;
+    }
+    // One chroma sample serves a pixel pair; an odd width's last pixel has
+    // a sample of its own.
+    for (int k = 0; k < w / 2; ++k) {
+      const int16_t b = chroma[cb.get(crow + k)], c = chroma[cr.get(crow + k)];
+      out[2 * k].cb = b;
+      out[2 * k].cr = c;
+      out[2 * k + 1].cb = b;
+      out[2 * k + 1].cr = c;
+    }
+    if (w % 2) {
+      out[w - 1].cb = chroma[cb.get(crow + w / 2)];
+      out[w - 1].cr = chroma[cr.get(crow + w / 2)];
     }
   }
 }
 
-void SampleConverter::from_host(const PIXEL_YC* src, int stride, PlanarFrame& frame) const {
-  frame.allocate(format_);
+template <class Samples>
+void SampleConverter::host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb,
+                                     Samples cr) const {
   const int w = format_.width;
   const int cw = format_.chroma_width();
+  const uint16_t* luma = luma_out_.data();
+  const uint16_t* chroma = chroma_out_.data();
   for (int r = 0; r < format_.height; ++r) {
     const PIXEL_YC* in = src + size_t(r) * stride;
-    uint16_t* y = frame.plane[0].data() + size_t(r) * w;
-    for (int x = 0; x < w; ++x) y[x] = luma_from_host(in[x].y);
+    const size_t yrow = size_t(r) * w;
+    for (int x = 0; x < w; ++x) y.set(yrow + x, luma[out_index(in[x].y)]);
   }
-  // One chroma row from one host row: per pixel, or pixel pairs averaged.
-  auto chroma_row = [&](const PIXEL_YC* in, int plane, uint16_t* out) {
-    for (int k = 0; k < cw; ++k) {
-      if (format_.chroma == ChromaFormat::k444) {
-        out[k] = chroma_from_host(plane == 1 ? in[k].cb : in[k].cr);
-        continue;
-      }
-      const int x0 = 2 * k;
-      const int x1 = std::min(x0 + 1, w - 1);
-      unsigned a = chroma_from_host(plane == 1 ? in[x0].cb : in[x0].cr);
-      unsigned b = chroma_from_host(plane == 1 ? in[x1].cb : in[x1].cr);
-      out[k] = uint16_t((a + b + 1) / 2);
-    }
+  const bool pairs = format_.chroma != ChromaFormat::k444;
+  // The value of chroma sample k from one host row: the pixel's own, or the
+  // average of the pixel pair's.
+  auto sample = [&](const PIXEL_YC* in, int k, int16_t PIXEL_YC::*component) -> unsigned {
+    if (!pairs) return chroma[out_index(in[k].*component)];
+    const int x1 = std::min(2 * k + 1, w - 1);
+    return (chroma[out_index(in[2 * k].*component)] + chroma[out_index(in[x1].*component)] + 1u) / 2;
   };
-  std::vector<uint16_t> second_row(static_cast<size_t>(cw));
   for (int c = 0; c < format_.chroma_height(); ++c) {
     int first = 0, second = 0;
     chroma_row_users(c, first, second);
-    for (int plane = 1; plane <= 2; ++plane) {
-      uint16_t* out = frame.plane[plane].data() + size_t(c) * cw;
-      chroma_row(src + size_t(first) * stride, plane, out);
-      if (second < 0) continue;
-      chroma_row(src + size_t(second) * stride, plane, second_row.data());
-      for (int k = 0; k < cw; ++k) out[k] = uint16_t((out[k] + second_row[k] + 1u) / 2);
+    const PIXEL_YC* a = src + size_t(first) * stride;
+    const size_t crow = size_t(c) * cw;
+    if (second < 0) {
+      for (int k = 0; k < cw; ++k) {
+        cb.set(crow + k, sample(a, k, &PIXEL_YC::cb));
+        cr.set(crow + k, sample(a, k, &PIXEL_YC::cr));
+      }
+      continue;
     }
+    // Two rows share the sample: each row's value first, then their average.
+    const PIXEL_YC* b = src + size_t(second) * stride;
+    for (int k = 0; k < cw; ++k) {
+      cb.set(crow + k, (sample(a, k, &PIXEL_YC::cb) + sample(b, k, &PIXEL_YC::cb) + 1u) / 2);
+      cr.set(crow + k, (sample(a, k, &PIXEL_YC::cr) + sample(b, k, &PIXEL_YC::cr) + 1u) / 2);
+    }
+  }
+}
+
+void SampleConverter::to_host(const PlanarFrame& frame, PIXEL_YC* dst, int stride) const {
+  auto plane = [&](int p) { return WideSamples<const uint16_t>{frame.plane[p].data()}; };
+  planes_to_host(plane(0), plane(1), plane(2), dst, stride);
+}
+
+void SampleConverter::from_host(const PIXEL_YC* src, int stride, PlanarFrame& frame) const {
+  frame.allocate(format_);
+  auto plane = [&](int p) { return WideSamples<uint16_t>{frame.plane[p].data()}; };
+  host_to_planes(src, stride, plane(0), plane(1), plane(2));
+}
+
+void SampleConverter::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
+  const size_t bytes = size_t(format_.bytes_per_sample());
+  const uint8_t* cb = payload + format_.luma_samples() * bytes;
+  const uint8_t* cr = cb + format_.chroma_samples() * bytes;
+  using Byte = const uint8_t;
+  if (bytes == 1) {
+    planes_to_host(ByteSamples<Byte>{payload}, ByteSamples<Byte>{cb}, ByteSamples<Byte>{cr}, dst,
+                   stride);
+  } else {
+    planes_to_host(LittleEndianSamples<Byte>{payload}, LittleEndianSamples<Byte>{cb},
+                   LittleEndianSamples<Byte>{cr}, dst, stride);
+  }
+}
+
+void SampleConverter::host_to_payload(const PIXEL_YC* src, int stride, uint8_t* payload) const {
+  const size_t bytes = size_t(format_.bytes_per_sample());
+  uint8_t* cb = payload + format_.luma_samples() * bytes;
+  uint8_t* cr = cb + format_.chroma_samples() * bytes;
+  if (bytes == 1) {
+    host_to_planes(src, stride, ByteSamples<uint8_t>{payload}, ByteSamples<uint8_t>{cb},
+                   ByteSamples<uint8_t>{cr});
+  } else {
+    host_to_planes(src, stride, LittleEndianSamples<uint8_t>{payload},
+                   LittleEndianSamples<uint8_t>{cb}, LittleEndianSamples<uint8_t>{cr});
   }
 }

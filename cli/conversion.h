@@ -49,10 +49,20 @@ class SampleConverter {
   void to_host(const PlanarFrame& frame, PIXEL_YC* dst, int stride) const;
   // Reads height rows of width pixels, rows `stride` apart.
   void from_host(const PIXEL_YC* src, int stride, PlanarFrame& frame) const;
+  // The same from and to a frame's YUV4MPEG2 payload (the three planes one
+  // after another, one byte a sample at 8 bits, two little-endian bytes
+  // above), without widening the samples first.
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  void host_to_payload(const PIXEL_YC* src, int stride, uint8_t* payload) const;
 
  private:
+  template <class Samples>
+  void planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst, int stride) const;
+  template <class Samples>
+  void host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb, Samples cr) const;
+
   VideoFormat format_;
   bool interlaced_chroma_;
-  std::vector<int16_t> luma_in_, chroma_in_;     // indexed by sample
+  std::vector<int16_t> luma_in_, chroma_in_;     // indexed by any 16-bit sample
   std::vector<uint16_t> luma_out_, chroma_out_;  // indexed by host value + 32768
 };

@@ -11,6 +11,7 @@
 #include "cli/progress.h"
 #include "cli/streaming_source.h"
 #include "cli/tool_error.h"
+#include "cli/write_behind.h"
 #include "host/stand_in_host.h"
 #include "plugin/cpu_probe.h"
 #include "plugin/engine_level.h"
@@ -19,6 +20,11 @@ namespace {
 
 // Frames beyond the temporal window that a pre-stage reads on each side.
 constexpr int kPreStageReach = 2;
+// Frames read before the run loop needs them, and rendered frames that
+// may wait to be written: enough to even out a slow frame, few enough that
+// memory stays a handful of frames above the window.
+constexpr int kReadAhead = 2;
+constexpr int kWriteBehind = 2;
 
 }  // namespace
 
@@ -61,9 +67,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   ClipOutput output(options.output, format, interlaced_chroma, options.encoder_args);
 
   const int width = format.width, height = format.height;
-  StreamingSource source(input);
+  // Reading runs ahead on its own thread and converting and writing behind
+  // on another, so that both overlap with the module's work.
+  StreamingSource source(input, kReadAhead);
   const int padded_width = source.width();
-  std::vector<PIXEL_YC> rendered(size_t(padded_width) * size_t(source.height()));
+  WriteBehind writer(output, size_t(padded_width) * size_t(source.height()), padded_width,
+                     kWriteBehind);
 
   // A clip shorter than the temporal window would make the module mirror
   // past its other end, where the host has no frame: shorten the window.
@@ -97,18 +106,21 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     source.drop_before(f - margin);
     source.fill_through(f + margin);
     if (f >= source.decoded()) break;  // the clip ended
-    if (!host.process(source, int(f), rendered.data(), padded_width)) {
+    PIXEL_YC* rendered = writer.acquire();
+    if (!host.process(source, int(f), rendered, padded_width)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
     }
     if (source.window_fault() >= 0) {
       throw ToolError(options.input, "internal error: frame " + std::to_string(source.window_fault()) +
                                          " was asked for outside the decoded window");
     }
-    output.write_frame(rendered.data(), padded_width);
     if (options.preview && options.preview->frame == f) {
-      preview = render_preview(source.frame(f), rendered.data(), width, height, padded_width);
+      std::vector<PIXEL_YC> original(size_t(padded_width) * size_t(source.height()));
+      source.convert_frame(f, original.data(), padded_width);
+      preview = render_preview(original.data(), rendered, width, height, padded_width);
       preview_written = true;
     }
+    writer.submit();
     ++summary.frames_written;
     progress.update(summary.frames_written);
   }
@@ -121,8 +133,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                      " is not among the frames written");
   }
   if (source.end_seen()) summary.frames_in_clip = source.decoded();
+  source.stop_reading();
   input.close(source.end_seen());
-  output.finish();
+  writer.finish();
   progress.finish(summary.frames_written);
   if (preview_written) write_png(options.preview->path, preview, 3 * width + 2 * kPreviewGap, height);
   return summary;

@@ -1,12 +1,14 @@
 #pragma once
-// The clip as the stand-in host sees it, decoded on demand and held only as
-// a sliding window of frames, so that memory stays bounded however long the
-// clip is.
+// The clip as the stand-in host sees it, held only as a sliding window of
+// frames in their stored form (a frame's bytes as read, a quarter of the
+// host frame's size for 8-bit 4:2:0), so that memory stays bounded however
+// long the clip is. A frame is converted to the host's units when the host
+// fetches it, straight into the host's buffer.
 //
 // To render frame f the module asks for frames f - R - 2 .. f + R + 2 at
 // most (R = the Frame track: the window of 2R + 1 frames, plus two more on
 // each side for the cross-colour stage), mirrored into the clip at its ends.
-// The run loop therefore decodes through frame f + margin (margin = R + 2)
+// The run loop therefore reads through frame f + margin (margin = R + 2)
 // before rendering f and drops the frames before f - margin afterwards.
 //
 // The frames are handed to the host padded to multiples of 16 in both
@@ -27,25 +29,30 @@
 #include <vector>
 
 #include "cli/clip_input.h"
+#include "cli/read_ahead.h"
 #include "host/stand_in_host.h"
 
 class StreamingSource : public FrameSource {
  public:
-  explicit StreamingSource(ClipInput& input);
+  // Frames are read on a thread of their own, up to read_ahead frames
+  // before fill_through() asks for them.
+  explicit StreamingSource(ClipInput& input, int read_ahead = 2);
 
   int width() const override;
   int height() const override;
   int frame_count() const override;
-  // Frames held by the window are copied out. A frame of the clip that the
-  // window no longer or not yet holds is a fault of the run loop: it is
-  // recorded (see window_fault()) and answered with false.
+  // Frames held by the window are converted into dst. A frame of the clip
+  // that the window no longer or not yet holds is a fault of the run loop:
+  // it is recorded (see window_fault()) and answered with false.
   bool read_frame(int n, PIXEL_YC* dst, int stride) override;
 
-  // Decodes frames until frame `last` is held or the clip has ended.
+  // Takes frames until frame `last` is held or the clip has ended.
   void fill_through(int64_t last);
-  // Forgets the frames before `first`; skips (decodes without keeping)
+  // Forgets the frames before `first`; skips (reads without converting)
   // frames before `first` that were not yet decoded.
   void drop_before(int64_t first);
+  // Stops decoding; the input is not read after this returns.
+  void stop_reading();
 
   bool end_seen() const { return end_seen_; }
   int64_t decoded() const { return decoded_; }
@@ -53,8 +60,10 @@ class StreamingSource : public FrameSource {
   // The clip's own size (width() and height() are padded).
   int clip_width() const { return clip_width_; }
   int clip_height() const { return clip_height_; }
-  // The held frame n (width() pixels a row, rows packed, padded), or null.
-  const PIXEL_YC* frame(int64_t n) const;
+  bool holds(int64_t n) const;
+  // Converts the held frame n into dst (width() x height(), padded, rows
+  // `stride` pixels apart); false when it is not held.
+  bool convert_frame(int64_t n, PIXEL_YC* dst, int stride) const;
   // The first frame number asked for that the window did not hold, or -1.
   int64_t window_fault() const { return window_fault_; }
 
@@ -62,8 +71,8 @@ class StreamingSource : public FrameSource {
   ClipInput& input_;
   int clip_width_, clip_height_;
   int width_, height_;
-  std::deque<std::vector<PIXEL_YC>> frames_;  // frames first_ .. decoded_ - 1
-  std::vector<std::vector<PIXEL_YC>> spare_;  // buffers of dropped frames, reused
+  ReadAhead reader_;
+  std::deque<std::vector<uint8_t>> frames_;  // frames first_ .. decoded_ - 1, as read
   int64_t first_ = 0;
   int64_t decoded_ = 0;
   bool end_seen_ = false;

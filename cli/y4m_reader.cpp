@@ -175,7 +175,7 @@ Y4mReader::Y4mReader(std::FILE* file, std::string name) : file_(file), name_(std
   raw_.resize(format_.frame_bytes());
 }
 
-bool Y4mReader::read_frame_bytes() {
+bool Y4mReader::read_frame_bytes(uint8_t* dst) {
   const std::string frame_name = "frame " + std::to_string(frames_read_);
   char marker[5];
   size_t got = std::fread(marker, 1, sizeof marker, file_);
@@ -194,7 +194,7 @@ bool Y4mReader::read_frame_bytes() {
     fail(name_, c == EOF ? "truncated frame marker at " + frame_name
                          : "bad frame marker at " + frame_name);
   }
-  got = std::fread(raw_.data(), 1, raw_.size(), file_);
+  got = std::fread(dst, 1, raw_.size(), file_);
   if (got != raw_.size()) {
     if (std::ferror(file_)) fail(name_, std::string("read error: ") + std::strerror(errno));
     fail(name_, "truncated " + frame_name + " (" + std::to_string(got) + " of " +
@@ -205,7 +205,7 @@ bool Y4mReader::read_frame_bytes() {
 }
 
 bool Y4mReader::read_frame(PlanarFrame& frame) {
-  if (!read_frame_bytes()) return false;
+  if (!read_frame_bytes(raw_.data())) return false;
   frame.allocate(format_);
   const uint8_t* src = raw_.data();
   for (auto& plane : frame.plane) {
@@ -218,4 +218,6 @@ bool Y4mReader::read_frame(PlanarFrame& frame) {
   return true;
 }
 
-bool Y4mReader::skip_frame() { return read_frame_bytes(); }
+bool Y4mReader::read_payload(uint8_t* dst) { return read_frame_bytes(dst); }
+
+bool Y4mReader::skip_frame() { return read_frame_bytes(raw_.data()); }

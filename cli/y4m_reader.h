@@ -26,11 +26,14 @@ class Y4mReader {
   // Reads the next frame. Returns false at the clean end of the stream (end
   // of file right where a frame marker would start).
   bool read_frame(PlanarFrame& frame);
+  // Reads the next frame's payload (format().frame_bytes() bytes, the
+  // planes one after another) into dst.
+  bool read_payload(uint8_t* dst);
   // Reads the next frame and throws its samples away.
   bool skip_frame();
 
  private:
-  bool read_frame_bytes();
+  bool read_frame_bytes(uint8_t* dst);
 
   std::FILE* file_;
   std::string name_;

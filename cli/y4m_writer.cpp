@@ -52,7 +52,11 @@ void Y4mWriter::write_frame(const PlanarFrame& frame) {
       for (uint16_t v : plane) *dst++ = uint8_t(v);
     }
   }
+  write_payload(raw_.data());
+}
+
+void Y4mWriter::write_payload(const uint8_t* payload) {
   static const char kMarker[] = "FRAME\n";
   write_bytes(kMarker, sizeof kMarker - 1);
-  write_bytes(raw_.data(), raw_.size());
+  write_bytes(payload, format_.frame_bytes());
 }

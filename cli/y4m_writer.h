@@ -16,6 +16,8 @@ class Y4mWriter {
   // Writes the stream header to `file`, which the writer does not own.
   Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format);
   void write_frame(const PlanarFrame& frame);
+  // Writes a frame given as its payload (format().frame_bytes() bytes).
+  void write_payload(const uint8_t* payload);
 
  private:
   void write_bytes(const void* data, size_t size);

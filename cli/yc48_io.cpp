@@ -9,8 +9,8 @@ Yc48Reader::Yc48Reader(std::FILE* file, std::string name, int width, int height)
     : file_(file), name_(std::move(name)), width_(width), height_(height),
       raw_(size_t(width) * size_t(height) * 6) {}
 
-bool Yc48Reader::read_raw() {
-  size_t got = std::fread(raw_.data(), 1, raw_.size(), file_);
+bool Yc48Reader::read_payload(uint8_t* dst) {
+  size_t got = std::fread(dst, 1, raw_.size(), file_);
   if (got == raw_.size()) {
     ++frames_read_;
     return true;
@@ -23,8 +23,13 @@ bool Yc48Reader::read_raw() {
 }
 
 bool Yc48Reader::read_frame(PIXEL_YC* dst, int stride) {
-  if (!read_raw()) return false;
-  const uint8_t* src = raw_.data();
+  if (!read_payload(raw_.data())) return false;
+  payload_to_host(raw_.data(), dst, stride);
+  return true;
+}
+
+void Yc48Reader::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
+  const uint8_t* src = payload;
   auto next = [&src] {
     int16_t v = int16_t(uint16_t(src[0] | src[1] << 8));
     src += 2;
@@ -38,10 +43,9 @@ bool Yc48Reader::read_frame(PIXEL_YC* dst, int stride) {
       row[x].cr = next();
     }
   }
-  return true;
 }
 
-bool Yc48Reader::skip_frame() { return read_raw(); }
+bool Yc48Reader::skip_frame() { return read_payload(raw_.data()); }
 
 Yc48Writer::Yc48Writer(std::FILE* file, std::string name, int width, int height)
     : file_(file), name_(std::move(name)), width_(width), height_(height),

@@ -17,11 +17,14 @@ class Yc48Reader {
   // apart). Returns false at the clean end of the file; a partial frame is a
   // ToolError.
   bool read_frame(PIXEL_YC* dst, int stride);
+  // Reads the next frame's bytes (frame_bytes()) into dst.
+  bool read_payload(uint8_t* dst);
+  // Unpacks a frame's bytes into dst.
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
   bool skip_frame();
   int64_t frames_read() const { return frames_read_; }
 
  private:
-  bool read_raw();
 
   std::FILE* file_;
   std::string name_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tool_harness.h"
 
 namespace {
@@ -125,6 +127,91 @@ TEST(SampleConverter, SharedChromaIsAveragedBack) {
   converter.from_host(host.data(), 16, back);
   // Rows: (100 + 101 + 1) / 2 = 101, (110 + 111 + 1) / 2 = 111; then (101 + 111 + 1) / 2 = 106.
   EXPECT_EQ(back.plane[1][0], 106);
+}
+
+// The payload forms against the planar forms, and the planar form of the way
+// back against the per-sample conversion with its pair and row averaging, on
+// host values anywhere in the 16-bit range (not only ones that came from
+// samples), for every layout, both depths and odd sizes.
+TEST(SampleConverter, PayloadFormsAgreeWithThePlanarFormsOnArbitraryValues) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> any(-32768, 32767), near(-2600, 6000);
+  for (ChromaFormat chroma : {ChromaFormat::k420, ChromaFormat::k422, ChromaFormat::k444}) {
+    for (int depth : {8, 10}) {
+      for (bool interlaced : {false, true}) {
+        for (auto [w, h] : {std::pair{64, 48}, std::pair{37, 30}, std::pair{21, 17}}) {
+          const VideoFormat format = test_format(w, h, chroma, depth, Interlace::kProgressive,
+                                                 /*full_range=*/w == 37);
+          const std::string where = "chroma " + std::to_string(int(chroma)) + " depth " +
+                                    std::to_string(depth) + " interlaced " +
+                                    std::to_string(interlaced) + " width " + std::to_string(w);
+          SampleConverter converter(format, interlaced);
+          const int stride = w + 3;
+          std::vector<PIXEL_YC> host(size_t(stride) * h);
+          for (PIXEL_YC& p : host) {
+            const bool wild = random() % 8 == 0;
+            p = PIXEL_YC{int16_t(wild ? any(random) : near(random)),
+                         int16_t(wild ? any(random) : near(random) / 2),
+                         int16_t(wild ? any(random) : near(random) / 2)};
+          }
+          PlanarFrame planar;
+          converter.from_host(host.data(), stride, planar);
+          // The luma plane sample by sample, a chroma plane from its users.
+          for (int r = 0; r < h; ++r) {
+            for (int x = 0; x < w; ++x) {
+              ASSERT_EQ(planar.plane[0][size_t(r) * w + x],
+                        converter.luma_from_host(host[size_t(r) * stride + x].y)) << where;
+            }
+          }
+          const int cw = format.chroma_width();
+          for (int c = 0; c < format.chroma_height(); ++c) {
+            int first = 0, second = 0;
+            converter.chroma_row_users(c, first, second);
+            for (int k = 0; k < cw; ++k) {
+              auto row_value = [&](int r) {
+                const PIXEL_YC* row = host.data() + size_t(r) * stride;
+                if (chroma == ChromaFormat::k444) return unsigned(converter.chroma_from_host(row[k].cr));
+                const int x1 = std::min(2 * k + 1, w - 1);
+                return (converter.chroma_from_host(row[2 * k].cr) +
+                        converter.chroma_from_host(row[x1].cr) + 1u) / 2;
+              };
+              unsigned expected = row_value(first);
+              if (second >= 0) expected = (expected + row_value(second) + 1) / 2;
+              ASSERT_EQ(planar.plane[2][size_t(c) * cw + k], expected) << where << " c " << c << " k " << k;
+            }
+          }
+          // The payload form writes the same samples in the stream's bytes.
+          std::vector<uint8_t> payload(format.frame_bytes(), 0xEE);
+          converter.host_to_payload(host.data(), stride, payload.data());
+          size_t i = 0;
+          for (int p = 0; p < 3; ++p) {
+            for (uint16_t v : planar.plane[p]) {
+              const unsigned stored = depth > 8 ? payload[i] | payload[i + 1] << 8 : payload[i];
+              ASSERT_EQ(stored, v) << where << " plane " << p;
+              i += size_t(format.bytes_per_sample());
+            }
+          }
+          // And back: the payload and planar forms give the same host frame,
+          // including for samples above the depth's maximum.
+          if (depth > 8) {
+            payload[1] = 0xFF;  // luma sample 0 becomes 0xFFxx
+            planar.plane[0][0] = uint16_t(payload[0] | payload[1] << 8);
+          }
+          std::vector<PIXEL_YC> from_payload(host.size(), PIXEL_YC{1, 2, 3});
+          std::vector<PIXEL_YC> from_planar(host.size(), PIXEL_YC{1, 2, 3});
+          converter.payload_to_host(payload.data(), from_payload.data(), stride);
+          converter.to_host(planar, from_planar.data(), stride);
+          for (size_t j = 0; j < host.size(); ++j) {
+            ASSERT_TRUE(from_payload[j].y == from_planar[j].y && from_payload[j].cb == from_planar[j].cb &&
+                        from_payload[j].cr == from_planar[j].cr) << where << " pixel " << j;
+          }
+          if (depth > 8) {
+            EXPECT_EQ(from_planar[0].y, converter.luma_to_host(unsigned(format.max_sample()))) << where;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -53,22 +53,37 @@ TEST(StreamingSource, SkipsToALaterStartWithoutKeepingFrames) {
   EXPECT_EQ(source.held(), 0);
   EXPECT_EQ(source.decoded(), 7);
   source.fill_through(8);
-  ASSERT_NE(source.frame(7), nullptr);
-  EXPECT_EQ(source.frame(6), nullptr);
+  EXPECT_TRUE(source.holds(7));
+  EXPECT_FALSE(source.holds(6));
   // Frame 7 is the clip's frame 7, converted.
+  std::vector<PIXEL_YC> frame(size_t(source.width()) * source.height());
+  ASSERT_TRUE(source.convert_frame(7, frame.data(), source.width()));
   SampleConverter converter(fx.format, false);
-  EXPECT_EQ(source.frame(7)[0].y, converter.luma_to_host(fx.clip[7].plane[0][0]));
+  std::vector<PIXEL_YC> expected(frame.size());
+  converter.to_host(fx.clip[7], expected.data(), source.width());
+  for (int y = 0; y < fx.format.height; ++y) {
+    for (int x = 0; x < fx.format.width; ++x) {
+      const PIXEL_YC a = frame[size_t(y) * source.width() + x];
+      const PIXEL_YC b = expected[size_t(y) * source.width() + x];
+      ASSERT_TRUE(a.y == b.y && a.cb == b.cb && a.cr == b.cr) << x << "," << y;
+    }
+  }
 }
 
-TEST(StreamingSource, PadsToSixteenByMirroring) {
+TEST(StreamingSource, PadsToSixteenByMirroringIntoTheHostsBuffer) {
   Fixture fx(3);
   ClipInput input(fx.path, {}, {25, 1});
   StreamingSource source(input);
   ASSERT_EQ(source.width(), 32);
   ASSERT_EQ(source.height(), 32);
   source.fill_through(0);
-  const PIXEL_YC* f = source.frame(0);
-  auto at = [&](int x, int y) { return f[size_t(y) * 32 + x]; };
+  // A host buffer wider than the frame, holding a stale pattern: the frame's
+  // 32 x 32 pixels are all written, nothing beyond them.
+  const int stride = 40;
+  const PIXEL_YC stale{-77, 55, -33};
+  std::vector<PIXEL_YC> buffer(size_t(stride) * 33, stale);
+  ASSERT_TRUE(source.convert_frame(0, buffer.data(), stride));
+  auto at = [&](int x, int y) { return buffer[size_t(y) * stride + x]; };
   // Column 20 mirrors column 18 (about column 19), row 18 mirrors row 16.
   for (int y : {0, 7, 17}) {
     EXPECT_EQ(at(20, y).y, at(18, y).y);
@@ -78,6 +93,11 @@ TEST(StreamingSource, PadsToSixteenByMirroring) {
     EXPECT_EQ(at(x, 18).y, at(x, 16).y);
     EXPECT_EQ(at(x, 31).cr, at(x, 3).cr);
   }
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) ASSERT_NE(at(x, y).y, stale.y) << x << "," << y;
+    EXPECT_EQ(at(32, y).y, stale.y);
+  }
+  EXPECT_EQ(at(0, 32).y, stale.y);
 }
 
 }  // namespace
