@@ -7,19 +7,22 @@
 #   bench/compare.sh [BUILD_DIR]        (default: build)
 #
 # Environment: WORK (scratch directory, default a fresh temporary one, removed
-# at the end unless given), FRAMES_SD / FRAMES_HD (clip lengths, default 150
-# and 40), MIN_TIME (seconds per module benchmark, default 3).
+# at the end unless given), FRAMES_SD / FRAMES_HD (clip lengths, default 200
+# and 80), MIN_TIME (seconds per module benchmark, default 3).
 #
 # The module's rate comes from build/bench/bench_end_to_end (stepping forward
 # one frame per call in the stand-in host, default settings, N = 5, two
 # workers); the tool's from `quietloom INPUT -` on the clip (y4m in and out,
-# conversions included); ffmpeg's from its own wall-clock time (-benchmark)
+# conversions included): its steady rate, from the wall-clock time of the
+# whole clip minus that of its first quarter (which leaves out the start-up:
+# mapping the module's work buffers, filling the first window), and its rate
+# over the whole clip; ffmpeg's from its own wall-clock time (-benchmark)
 # over the whole clip, decoding of the y4m input included.
 set -euo pipefail
 
 build=${1:-build}
-frames_sd=${FRAMES_SD:-150}
-frames_hd=${FRAMES_HD:-40}
+frames_sd=${FRAMES_SD:-200}
+frames_hd=${FRAMES_HD:-80}
 min_time=${MIN_TIME:-3}
 bench="$build/bench/bench_end_to_end"
 tool="$build/cli/quietloom"
@@ -68,13 +71,22 @@ ffmpeg_fps() {
   awk -v f="$frames" -v t="$rtime" 'BEGIN { if (t > 0) printf "%.2f", f / t; else print "" }'
 }
 
-# Frames per second of the tool over the clip, from the wall-clock time.
-tool_fps() {
-  local clip=$1 frames=$2 start end
+# Seconds the tool takes for the clip, or for its first $2 frames when given.
+tool_seconds() {
+  local clip=$1 range=${2:-} start end
   start=$(date +%s.%N)
-  "$tool" --threads 2 --quiet "$clip" - > /dev/null
+  "$tool" --threads 2 --quiet ${range:+--range 0:$range} "$clip" - > /dev/null
   end=$(date +%s.%N)
-  awk -v f="$frames" -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", f / (b - a) }'
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
+}
+
+# The tool's steady and whole-clip frames per second: "steady whole".
+tool_fps() {
+  local clip=$1 frames=$2 part=$(( $2 / 4 )) t_part t_full
+  t_part=$(tool_seconds "$clip" "$part")
+  t_full=$(tool_seconds "$clip")
+  awk -v f="$frames" -v p="$part" -v a="$t_part" -v b="$t_full" \
+    'BEGIN { printf "%.2f %.2f", (f - p) / (b - a), f / b }'
 }
 
 # "fps (x ratio to the reference)", or "-" where there is no figure.
@@ -92,14 +104,16 @@ for size in 720x480 1920x1080; do
   frames=$frames_sd
   [[ $size == 1920x1080 ]] && frames=$frames_hd
   module=$(module_fps "EndToEnd/w:$w/h:$h/R:2/workers:2/prestages:0/real_time")
-  vague="" hqdn="" fft="" tool_rate=""
+  vague="" hqdn="" fft="" tool_rate="" tool_whole=""
   if (( have_ffmpeg )); then
     clip="$WORK/clip_$size.y4m"
     make_clip "$size" "$frames" "$clip"
     vague=$(ffmpeg_fps "$clip" "$frames" vaguedenoiser)
     hqdn=$(ffmpeg_fps "$clip" "$frames" hqdn3d)
     fft=$(ffmpeg_fps "$clip" "$frames" fftdnoiz)
-    (( have_tool )) && tool_rate=$(tool_fps "$clip" "$frames")
+    if (( have_tool )); then
+      read -r tool_rate tool_whole <<< "$(tool_fps "$clip" "$frames")"
+    fi
   fi
   printf '%-11s ' "$size"
   cell "$module" "$vague"; printf ' '
@@ -108,8 +122,8 @@ for size in 720x480 1920x1080; do
   cell "$hqdn" "$vague"; printf ' '
   cell "$fft" "$vague"; printf '\n'
   if [[ -n "$module" && -n "$tool_rate" ]]; then
-    awk -v t="$tool_rate" -v m="$module" \
-      'BEGIN { printf "            the tool keeps %.0f%% of the module'"'"'s rate\n", 100 * t / m }'
+    awk -v t="$tool_rate" -v w="$tool_whole" -v m="$module" -v f="$frames" \
+      'BEGIN { printf "            the tool keeps %.0f%% of the module'"'"'s rate (whole %d-frame clip, start-up included: %.1f fps, %.0f%%)\n", 100 * t / m, f, w, 100 * w / m }'
   fi
 done
 

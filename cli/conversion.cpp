@@ -119,11 +119,9 @@ void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC
     const size_t yrow = size_t(r) * w;
     const size_t crow = size_t(chroma_row_of(r)) * cw;
     PIXEL_YC* out = dst + size_t(r) * stride;
-    for (int x = 0; x < w; ++x) out[x].y = luma[y.get(yrow + x)];
     if (format_.chroma == ChromaFormat::k444) {
       for (int x = 0; x < w; ++x) {
-        out[x].cb = chroma[cb.get(crow + x)];
-        out[x].cr = chroma[cr.get(crow + x)];
+        out[x] = PIXEL_YC{luma[y.get(yrow + x)], chroma[cb.get(crow + x)], chroma[cr.get(crow + x)]};
       }
       continue;
     }
@@ -131,14 +129,12 @@ void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC
     // a sample of its own.
     for (int k = 0; k < w / 2; ++k) {
       const int16_t b = chroma[cb.get(crow + k)], c = chroma[cr.get(crow + k)];
-      out[2 * k].cb = b;
-      out[2 * k].cr = c;
-      out[2 * k + 1].cb = b;
-      out[2 * k + 1].cr = c;
+      out[2 * k] = PIXEL_YC{luma[y.get(yrow + 2 * k)], b, c};
+      out[2 * k + 1] = PIXEL_YC{luma[y.get(yrow + 2 * k + 1)], b, c};
     }
     if (w % 2) {
-      out[w - 1].cb = chroma[cb.get(crow + w / 2)];
-      out[w - 1].cr = chroma[cr.get(crow + w / 2)];
+      out[w - 1] = PIXEL_YC{luma[y.get(yrow + w - 1)], chroma[cb.get(crow + w / 2)],
+                            chroma[cr.get(crow + w / 2)]};
     }
   }
 }
@@ -155,31 +151,46 @@ void SampleConverter::host_to_planes(const PIXEL_YC* src, int stride, Samples y,
     const size_t yrow = size_t(r) * w;
     for (int x = 0; x < w; ++x) y.set(yrow + x, luma[out_index(in[x].y)]);
   }
+  // The chroma samples one host row gives: each pixel's own, or the average
+  // of each pixel pair's (an odd width's last pixel alone).
   const bool pairs = format_.chroma != ChromaFormat::k444;
-  // The value of chroma sample k from one host row: the pixel's own, or the
-  // average of the pixel pair's.
-  auto sample = [&](const PIXEL_YC* in, int k, int16_t PIXEL_YC::*component) -> unsigned {
-    if (!pairs) return chroma[out_index(in[k].*component)];
-    const int x1 = std::min(2 * k + 1, w - 1);
-    return (chroma[out_index(in[2 * k].*component)] + chroma[out_index(in[x1].*component)] + 1u) / 2;
+  auto row_samples = [&](const PIXEL_YC* in, unsigned* out_cb, unsigned* out_cr) {
+    if (!pairs) {
+      for (int k = 0; k < cw; ++k) {
+        out_cb[k] = chroma[out_index(in[k].cb)];
+        out_cr[k] = chroma[out_index(in[k].cr)];
+      }
+      return;
+    }
+    for (int k = 0; k < w / 2; ++k) {
+      out_cb[k] = (chroma[out_index(in[2 * k].cb)] + chroma[out_index(in[2 * k + 1].cb)] + 1u) / 2;
+      out_cr[k] = (chroma[out_index(in[2 * k].cr)] + chroma[out_index(in[2 * k + 1].cr)] + 1u) / 2;
+    }
+    if (w % 2) {
+      out_cb[w / 2] = chroma[out_index(in[w - 1].cb)];
+      out_cr[w / 2] = chroma[out_index(in[w - 1].cr)];
+    }
   };
+  const size_t samples = static_cast<size_t>(cw);
+  std::vector<unsigned> first_cb(samples), first_cr(samples);
+  std::vector<unsigned> second_cb(samples), second_cr(samples);
   for (int c = 0; c < format_.chroma_height(); ++c) {
     int first = 0, second = 0;
     chroma_row_users(c, first, second);
-    const PIXEL_YC* a = src + size_t(first) * stride;
     const size_t crow = size_t(c) * cw;
+    row_samples(src + size_t(first) * stride, first_cb.data(), first_cr.data());
     if (second < 0) {
       for (int k = 0; k < cw; ++k) {
-        cb.set(crow + k, sample(a, k, &PIXEL_YC::cb));
-        cr.set(crow + k, sample(a, k, &PIXEL_YC::cr));
+        cb.set(crow + k, first_cb[size_t(k)]);
+        cr.set(crow + k, first_cr[size_t(k)]);
       }
       continue;
     }
     // Two rows share the sample: each row's value first, then their average.
-    const PIXEL_YC* b = src + size_t(second) * stride;
+    row_samples(src + size_t(second) * stride, second_cb.data(), second_cr.data());
     for (int k = 0; k < cw; ++k) {
-      cb.set(crow + k, (sample(a, k, &PIXEL_YC::cb) + sample(b, k, &PIXEL_YC::cb) + 1u) / 2);
-      cr.set(crow + k, (sample(a, k, &PIXEL_YC::cr) + sample(b, k, &PIXEL_YC::cr) + 1u) / 2);
+      cb.set(crow + k, (first_cb[size_t(k)] + second_cb[size_t(k)] + 1u) / 2);
+      cr.set(crow + k, (first_cr[size_t(k)] + second_cr[size_t(k)] + 1u) / 2);
     }
   }
 }
