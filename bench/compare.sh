@@ -8,7 +8,10 @@
 #
 # Environment: WORK (scratch directory, default a fresh temporary one, removed
 # at the end unless given), FRAMES_SD / FRAMES_HD (clip lengths, default 200
-# and 80), MIN_TIME (seconds per module benchmark, default 3).
+# and 80), MIN_TIME (seconds per module benchmark, default 3), ROUNDS (rounds
+# of measurements, default 3: every figure is the median of its rounds, and
+# the rounds take turns so that a busy spell of the machine touches them all
+# alike).
 #
 # The module's rate comes from build/bench/bench_end_to_end (stepping forward
 # one frame per call in the stand-in host, default settings, N = 5, two
@@ -24,6 +27,7 @@ build=${1:-build}
 frames_sd=${FRAMES_SD:-200}
 frames_hd=${FRAMES_HD:-80}
 min_time=${MIN_TIME:-3}
+rounds=${ROUNDS:-3}
 bench="$build/bench/bench_end_to_end"
 tool="$build/cli/quietloom"
 
@@ -89,6 +93,14 @@ tool_fps() {
     'BEGIN { printf "%.2f %.2f", (f - p) / (b - a), f / b }'
 }
 
+# The median of the numbers given as arguments (empty ones left out).
+median() {
+  printf '%s\n' "$@" | awk 'NF { v[n++] = $1 } END {
+    if (n == 0) exit
+    for (i = 1; i < n; ++i) for (j = i; j > 0 && v[j - 1] > v[j]; --j) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+    printf "%.1f", n % 2 ? v[int(n / 2)] : (v[n / 2 - 1] + v[n / 2]) / 2 }'
+}
+
 # "fps (x ratio to the reference)", or "-" where there is no figure.
 cell() {
   local fps=$1 reference=$2
@@ -103,33 +115,47 @@ for size in 720x480 1920x1080; do
   h=${size#*x}
   frames=$frames_sd
   [[ $size == 1920x1080 ]] && frames=$frames_hd
-  module=$(module_fps "EndToEnd/w:$w/h:$h/R:2/workers:2/prestages:0/real_time")
-  vague="" hqdn="" fft="" tool_rate="" tool_whole=""
-  if (( have_ffmpeg )); then
-    clip="$WORK/clip_$size.y4m"
-    make_clip "$size" "$frames" "$clip"
-    vague=$(ffmpeg_fps "$clip" "$frames" vaguedenoiser)
-    hqdn=$(ffmpeg_fps "$clip" "$frames" hqdn3d)
-    fft=$(ffmpeg_fps "$clip" "$frames" fftdnoiz)
-    if (( have_tool )); then
-      read -r tool_rate tool_whole <<< "$(tool_fps "$clip" "$frames")"
+  clip="$WORK/clip_$size.y4m"
+  (( have_ffmpeg )) && make_clip "$size" "$frames" "$clip"
+  module=() vague=() hqdn=() fft=() tool_rate=() tool_whole=()
+  for (( r = 0; r < rounds; ++r )); do
+    module+=("$(module_fps "EndToEnd/w:$w/h:$h/R:2/workers:2/prestages:0/real_time")")
+    if (( have_ffmpeg )); then
+      vague+=("$(ffmpeg_fps "$clip" "$frames" vaguedenoiser)")
+      hqdn+=("$(ffmpeg_fps "$clip" "$frames" hqdn3d)")
+      fft+=("$(ffmpeg_fps "$clip" "$frames" fftdnoiz)")
+      if (( have_tool )); then
+        read -r steady whole <<< "$(tool_fps "$clip" "$frames")"
+        tool_rate+=("$steady")
+        tool_whole+=("$whole")
+      fi
     fi
-  fi
+  done
+  m=$(median "${module[@]}")
+  v=$(median "${vague[@]}")
+  t=$(median "${tool_rate[@]}")
+  tw=$(median "${tool_whole[@]}")
   printf '%-11s ' "$size"
-  cell "$module" "$vague"; printf ' '
-  cell "$tool_rate" "$vague"; printf ' '
-  cell "$vague" "$vague"; printf ' '
-  cell "$hqdn" "$vague"; printf ' '
-  cell "$fft" "$vague"; printf '\n'
-  if [[ -n "$module" && -n "$tool_rate" ]]; then
-    awk -v t="$tool_rate" -v w="$tool_whole" -v m="$module" -v f="$frames" \
+  cell "$m" "$v"; printf ' '
+  cell "$t" "$v"; printf ' '
+  cell "$v" "$v"; printf ' '
+  cell "$(median "${hqdn[@]}")" "$v"; printf ' '
+  cell "$(median "${fft[@]}")" "$v"; printf '\n'
+  if [[ -n "$m" && -n "$t" ]]; then
+    awk -v t="$t" -v w="$tw" -v m="$m" -v f="$frames" \
       'BEGIN { printf "            the tool keeps %.0f%% of the module'"'"'s rate (whole %d-frame clip, start-up included: %.1f fps, %.0f%%)\n", 100 * t / m, f, w, 100 * w / m }'
   fi
+  echo "            module rounds: ${module[*]}; tool rounds: ${tool_rate[*]:--}"
 done
 
 # The module's other targets: N = 9, and every pre-stage on.
 echo
 echo "module, 1920x1080, two workers:"
-printf '  N = 9:              %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:4/workers:2/prestages:0/real_time')"
-printf '  pre-stages 2, 3, 4: %s fps\n' "$(module_fps 'EndToEnd/w:1920/h:1080/R:2/workers:2/prestages:7/real_time')"
+n9=() pre=()
+for (( r = 0; r < rounds; ++r )); do
+  n9+=("$(module_fps 'EndToEnd/w:1920/h:1080/R:4/workers:2/prestages:0/real_time')")
+  pre+=("$(module_fps 'EndToEnd/w:1920/h:1080/R:2/workers:2/prestages:7/real_time')")
+done
+printf '  N = 9:              %s fps (rounds: %s)\n' "$(median "${n9[@]}")" "${n9[*]}"
+printf '  pre-stages 2, 3, 4: %s fps (rounds: %s)\n' "$(median "${pre[@]}")" "${pre[*]}"
 (( have_ffmpeg )) || echo "(ffmpeg not found: no clips, no tool or ffmpeg figures)"
