@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 WriteBehind::WriteBehind(ClipOutput& output, size_t pixels, int stride, int depth)
-    : output_(output), stride_(stride) {
-  // One buffer to render into plus `depth` waiting or being written.
-  for (int i = 0; i < (depth < 1 ? 1 : depth) + 1; ++i) free_.emplace_back(pixels);
+    : output_(output), stride_(stride), pixels_(pixels),
+      // One buffer to render into plus `depth` waiting or being written.
+      buffer_limit_(depth < 1 ? 2 : depth + 1) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -60,10 +60,18 @@ void WriteBehind::run() {
 PIXEL_YC* WriteBehind::acquire() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (current_.empty()) {
-    changed_.wait(lock, [&] { return error_ || !free_.empty(); });
+    // A buffer is added only when none is free: a writer that keeps up
+    // needs two.
+    changed_.wait(lock, [&] { return error_ || !free_.empty() || buffers_ < buffer_limit_; });
     throw_if_failed();
-    current_ = std::move(free_.back());
-    free_.pop_back();
+    if (!free_.empty()) {
+      current_ = std::move(free_.back());
+      free_.pop_back();
+    } else {
+      ++buffers_;
+      lock.unlock();
+      current_.resize(pixels_);
+    }
   }
   return current_.data();
 }

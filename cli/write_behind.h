@@ -39,12 +39,15 @@ class WriteBehind {
 
   ClipOutput& output_;
   const int stride_;
+  const size_t pixels_;
+  const int buffer_limit_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::vector<PIXEL_YC>> free_;  // buffers ready to render into
   std::deque<std::vector<PIXEL_YC>> queued_; // rendered, to be written in order
   std::vector<PIXEL_YC> current_;            // the buffer being rendered
+  int buffers_ = 0;                          // buffers made so far
   bool writing_ = false;                     // the writer holds a frame
   bool stopping_ = false;
   std::exception_ptr error_;
