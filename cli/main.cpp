@@ -5,12 +5,14 @@
 
 #include "cli/compare_command.h"
 #include "cli/demo_command.h"
+#include "cli/huge_pages.h"
 #include "cli/options.h"
 #include "cli/run_loop.h"
 #include "cli/signals.h"
 #include "cli/tool_error.h"
 
 int main(int argc, char** argv) {
+  restart_with_huge_pages(argv);
   install_signal_handling();
   try {
     CommandLine line = parse_command_line(argc, argv, *GetFilterTable(), stdout, stderr);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -380,6 +381,37 @@ TEST(Tool, ClipsShorterThanTheWindowNarrowItOrAreRefused) {
   EXPECT_EQ(one.exit_status, 1);
   EXPECT_NE(one.err.find("at least 2"), std::string::npos) << one.err;
   EXPECT_FALSE(file_exists(dir.file("none.y4m")));
+}
+
+// Where the kernel gives huge pages on request, the tool restarts itself with
+// glibc's tunable for them; the programs it starts see the environment it
+// ran with. A stand-in ffmpeg on PATH records that environment.
+TEST(Tool, RestartsWithHugePagesUnlessTurnedOff) {
+  REQUIRE_MODULE_TABLE();
+  ScratchDir dir;
+  write_file(dir.file("ffmpeg"), "#!/bin/sh\n/usr/bin/env > \"" + dir.file("env.txt") + "\"\nexit 1\n");
+  ASSERT_EQ(chmod(dir.file("ffmpeg").c_str(), 0755), 0);
+  write_file(dir.file("in.mkv"), "not a video");
+  std::string modes = read_file("/sys/kernel/mm/transparent_hugepage/enabled");
+  const bool on_request = modes.find("[madvise]") != std::string::npos;
+  auto tunables_seen = [&](std::vector<std::string> env) {
+    env.push_back("PATH=" + dir.path());
+    ToolRunOptions options;
+    options.extra_env = env;
+    std::remove(dir.file("env.txt").c_str());
+    ToolRun run = run_tool({dir.file("in.mkv"), dir.file("out.y4m")}, options);
+    EXPECT_EQ(run.exit_status, 1) << run.err;
+    const std::string seen = read_file(dir.file("env.txt"));
+    const size_t at = seen.find("GLIBC_TUNABLES=");
+    return at == std::string::npos ? std::string("-") : seen.substr(at + 15, seen.find('\n', at) - at - 15);
+  };
+  EXPECT_EQ(tunables_seen({"QUIETLOOM_HUGE_PAGES=0", "GLIBC_TUNABLES=glibc.malloc.check=0"}),
+            "glibc.malloc.check=0");
+  // A choice of the user's is kept.
+  EXPECT_EQ(tunables_seen({"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}), "glibc.malloc.hugetlb=0");
+  if (!on_request) GTEST_SKIP() << "the kernel does not give huge pages on request";
+  EXPECT_EQ(tunables_seen({"GLIBC_TUNABLES=glibc.malloc.check=0"}),
+            "glibc.malloc.check=0:glibc.malloc.hugetlb=1");
 }
 
 }  // namespace
