@@ -40,6 +40,18 @@ command -v ffmpeg > /dev/null && have_ffmpeg=1
 have_tool=0
 [[ -x "$tool" ]] && have_tool=1
 
+# The tool backs its large buffers with huge pages where the kernel gives
+# them on request (it restarts itself with glibc's tunable); run the module's
+# benchmark and ffmpeg the same way, so that the figures compare like with
+# like.
+huge_pages=off
+if grep -q '\[madvise\]' /sys/kernel/mm/transparent_hugepage/enabled 2> /dev/null &&
+   [[ "${GLIBC_TUNABLES:-}" != *glibc.malloc.hugetlb* ]]; then
+  export GLIBC_TUNABLES="${GLIBC_TUNABLES:+$GLIBC_TUNABLES:}glibc.malloc.hugetlb=1"
+fi
+[[ "${GLIBC_TUNABLES:-}" == *glibc.malloc.hugetlb=1* ]] && huge_pages=on
+grep -q '\[always\]' /sys/kernel/mm/transparent_hugepage/enabled 2> /dev/null && huge_pages=on
+
 if [[ -n "${WORK:-}" ]]; then
   mkdir -p "$WORK"
 else
@@ -109,6 +121,7 @@ cell() {
   printf '%-18s' "$(awk -v a="$fps" -v b="$reference" 'BEGIN { printf "%.1f (x%.2f)", a, a / b }')"
 }
 
+echo "huge pages: $huge_pages; median of $rounds rounds"
 printf '%-11s %-18s %-18s %-18s %-18s %-18s\n' size "module" "tool" "vaguedenoiser" "hqdn3d" "fftdnoiz"
 for size in 720x480 1920x1080; do
   w=${size%x*}
