@@ -49,7 +49,6 @@ void ReadAhead::run() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ready_.push_back(std::move(entry));
-      finished_ = last;
     }
     changed_.notify_all();
     if (last) return;

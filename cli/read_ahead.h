@@ -59,6 +59,5 @@ class ReadAhead {
   std::vector<std::vector<uint8_t>> spare_;   // storage for the reader to reuse
   int64_t skip_before_ = 0;
   bool stopping_ = false;
-  bool finished_ = false;                     // the reader has queued its last entry
   std::thread thread_;
 };
