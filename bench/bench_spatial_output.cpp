@@ -10,57 +10,11 @@
 
 #include "engine/output_pass.h"
 #include "engine/spatial_pass.h"
+#include "tests/engine/test_work_planes.h"  // aligned, zero-filled (so mapped) work planes
 
 namespace {
 
 constexpr int32_t kWindow = 5;
-
-// Aligned work buffers for one geometry, zero-filled so every page is mapped
-// before timing starts.
-class BenchPlanes {
- public:
-  BenchPlanes(int32_t W, int32_t H, int32_t N) {
-    planes.W = W;
-    planes.H = H;
-    planes.N = N;
-    const size_t plane = static_cast<size_t>(W) * H;
-    const size_t chroma = plane / 2;
-    for (int i = 0; i < 4; ++i) {
-      planes.PartLineBuffers[i] = allocate<int16_t>(W);
-      planes.LumaLineBuffers[i] = allocate<float>(W);
-      planes.CbLineBuffers[i] = allocate<float>(H);
-      planes.CrLineBuffers[i] = allocate<float>(H);
-    }
-    planes.LumaSlotPlanesA = allocate<float>(plane * N);
-    planes.LumaSlotPlanesB = allocate<float>(plane * N);
-    planes.LumaWorkPlane = allocate<float>(plane);
-    planes.CbSlotPlanesA = allocate<float>(chroma * N);
-    planes.CbSlotPlanesB = allocate<float>(chroma * N);
-    planes.CrSlotPlanesA = allocate<float>(chroma * N);
-    planes.CrSlotPlanesB = allocate<float>(chroma * N);
-    planes.CbOutPlane = allocate<int16_t>(chroma);
-    planes.CrOutPlane = allocate<int16_t>(chroma);
-    for (int i = 0; i < 6; ++i) planes.ScratchVectors[i] = allocate<float>(4);
-  }
-  ~BenchPlanes() {
-    for (void* block : blocks_) std::free(block);
-  }
-  BenchPlanes(const BenchPlanes&) = delete;
-  BenchPlanes& operator=(const BenchPlanes&) = delete;
-
-  WorkPlanes planes;
-
- private:
-  template <typename T>
-  T* allocate(size_t count) {
-    const size_t bytes = (count * sizeof(T) + 63) / 64 * 64;
-    void* block = std::aligned_alloc(64, bytes);
-    std::memset(block, 0, bytes);
-    blocks_.push_back(block);
-    return static_cast<T*>(block);
-  }
-  std::vector<void*> blocks_;
-};
 
 std::vector<PIXEL_YC> make_frame(int32_t w, int32_t h) {
   std::vector<PIXEL_YC> frame(static_cast<size_t>(w) * h);
@@ -98,7 +52,7 @@ FilterParameters bench_parameters(bool coring) {
 void BM_SpatialPass(benchmark::State& state) {
   const auto w = static_cast<int32_t>(state.range(0));
   const auto h = static_cast<int32_t>(state.range(1));
-  BenchPlanes buffers(static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)),
+  TestWorkPlanes buffers(static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)),
                       kWindow);
   const std::vector<PIXEL_YC> frame = make_frame(w, h);
   const FilterParameters params = bench_parameters(state.range(4) != 0);
@@ -127,7 +81,7 @@ void BM_OutputPass(benchmark::State& state) {
   const auto h = static_cast<int32_t>(state.range(1));
   const auto W = static_cast<int32_t>(state.range(2));
   const auto H = static_cast<int32_t>(state.range(3));
-  BenchPlanes buffers(W, H, 1);
+  TestWorkPlanes buffers(W, H, 1);
   const WorkPlanes& p = buffers.planes;
   for (int64_t i = 0; i < static_cast<int64_t>(W) * H; ++i)
     p.LumaWorkPlane[i] = 2048.0f + static_cast<float>(i % 977) * 1.37f;
