@@ -13,6 +13,7 @@
 
 #include "engine/d4_double_outputs.h"
 #include "engine/d4_kernels.h"
+#include "engine/x86/d4_coefficient_vectors.h"
 #include "engine/x87_precision.h"
 
 namespace {
@@ -36,10 +37,7 @@ inline __m128 back_by_one(__m128 two_back, __m128 current) {
 }  // namespace
 
 void d4_analysis_sse(const float* src, int32_t n, float* dst) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   float* low = dst;
   float* high = dst + n / 2;
   __m128 a = _mm_load_ps(src);
@@ -68,10 +66,7 @@ void d4_analysis_sse(const float* src, int32_t n, float* dst) {
 }
 
 void d4_synthesis_sse(const float* src, int32_t m, float* dst) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   const float* low = src;
   const float* high = src + m;
 

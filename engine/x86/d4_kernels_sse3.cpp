@@ -15,6 +15,7 @@
 #include <pmmintrin.h>
 
 #include "engine/d4_kernels.h"
+#include "engine/x86/d4_coefficient_vectors.h"
 
 #define D4_SSE3 __attribute__((target("sse3")))
 
@@ -34,10 +35,7 @@ D4_SSE3 inline __m128 shift_by_two(__m128 a, __m128 b) {
 }  // namespace
 
 D4_SSE3 void d4_analysis_sse3(const float* src, int32_t n, float* dst) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   float* low = dst;
   float* high = dst + n / 2;
   __m128 a = _mm_load_ps(src);

@@ -7,13 +7,11 @@
 #include <xmmintrin.h>
 
 #include "engine/d4_kernels.h"
+#include "engine/x86/d4_coefficient_vectors.h"
 
 void d4_analysis_rows_l1_sse(const float* x0, const float* x1, const float* x2, const float* x3,
                              int32_t n, float* low, float* high) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   for (int32_t x = 0; x < n; x += 4) {
     const __m128 a = _mm_load_ps(x0 + x), b = _mm_load_ps(x1 + x);
     const __m128 c = _mm_load_ps(x2 + x), d = _mm_load_ps(x3 + x);
@@ -32,10 +30,7 @@ void d4_analysis_rows_l1_sse(const float* x0, const float* x1, const float* x2, 
 
 void d4_analysis_rows_l2_sse(const float* x0, const float* x1, const float* x2, const float* x3,
                              int32_t n, float* low, float* high) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   for (int32_t x = 0; x < n; x += 4) {
     const __m128 a = _mm_load_ps(x0 + x), b = _mm_load_ps(x1 + x);
     const __m128 c = _mm_load_ps(x2 + x), d = _mm_load_ps(x3 + x);
@@ -52,10 +47,7 @@ void d4_analysis_rows_l2_sse(const float* x0, const float* x1, const float* x2, 
 void d4_synthesis_rows_sse(const float* low, const float* low_prev, const float* high,
                            const float* high_prev, int32_t n, bool leading, float* even,
                            float* odd) {
-  const __m128 h0 = _mm_set1_ps(kD4H0), h1 = _mm_set1_ps(kD4H1);
-  const __m128 h2 = _mm_set1_ps(kD4H2), h3 = _mm_set1_ps(kD4H3);
-  const __m128 g0 = _mm_set1_ps(kD4G0), g1 = _mm_set1_ps(kD4G1);
-  const __m128 g2 = _mm_set1_ps(kD4G2), g3 = _mm_set1_ps(kD4G3);
+  const auto [h0, h1, h2, h3, g0, g1, g2, g3] = d4_coefficient_vectors();
   if (leading) {
     for (int32_t x = 0; x < n; x += 4) {
       const __m128 l = _mm_load_ps(low + x), lp = _mm_load_ps(low_prev + x);
