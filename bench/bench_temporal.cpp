@@ -16,8 +16,6 @@
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
-
-#include "engine/x86/temporal_kernels_sse.h"
 #endif
 
 namespace {
@@ -107,14 +105,6 @@ void pass_bench(benchmark::State& state, int32_t w, int32_t h) {
 const char* const kEntryNames[8] = {"full_n3",    "full_n5",    "full_n7",    "full_n9",
                                     "reduced_n3", "reduced_n5", "reduced_n7", "reduced_n9"};
 
-#if defined(__SSE__)
-const TemporalKernel kSseForms[8] = {
-    temporal_full_n3_sse,    temporal_full_n5_sse,    temporal_full_n7_sse,
-    temporal_full_n9_sse,    temporal_reduced_n3_sse, temporal_reduced_n5_sse,
-    temporal_reduced_n7_sse, temporal_reduced_n9_sse,
-};
-#endif
-
 const int registered = [] {
   for (int e = 0; e < 8; ++e) {
     const int32_t n_slots = 2 * (e % 4 + 1) + 1;
@@ -123,8 +113,9 @@ const int registered = [] {
         ->Arg(244)
         ->Arg(976);
 #if defined(__SSE__)
+    // On SSE builds the engine's table holds the SSE forms.
     benchmark::RegisterBenchmark((std::string("temporal_") + kEntryNames[e] + "_sse").c_str(),
-                                 kernel_bench, kSseForms[e], n_slots)
+                                 kernel_bench, TemporalKernels[e], n_slots)
         ->Arg(244)
         ->Arg(976);
 #endif
