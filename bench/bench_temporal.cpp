@@ -14,10 +14,6 @@
 #include "engine/work_planes.h"
 #include "plugin/allocation.h"
 
-#if defined(__SSE__)
-#include <xmmintrin.h>
-#endif
-
 namespace {
 
 struct AlignedFree {
