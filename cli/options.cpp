@@ -174,6 +174,13 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     check_options[i]->group("Settings")->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   }
 
+  app.add_option("--strength", denoise.strength,
+                 "factor on the noise thresholds of the settings (W3DYL, W3DYH, W2DY, W3DCL, W3DCH, "
+                 "W2DC), beyond the tracks' range too [0.1..10, default 1]")
+      ->type_name("X")
+      ->group("Settings")
+      ->check(CLI::Range(0.1, 10.0));
+
   std::string range_text, preview_text, size_text, fps_text, encoder_text;
   app.add_option("--threads", denoise.threads, "worker threads of the host (default: one per core)")
       ->check(CLI::Range(1, 256));

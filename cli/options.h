@@ -37,6 +37,7 @@ struct DenoiseOptions {
   std::array<int, kTrackCount> tracks{};
   std::array<int, kCheckCount> checks{};
   bool field_given = false;  // --field or --no-field was on the command line
+  double strength = 1.0;     // factor on every noise threshold the settings give
   int threads = 0;           // 0 = one worker per core
   int simd = 0;              // 0 = the processor's level
   int64_t range_first = 0;

@@ -15,6 +15,7 @@
 #include "host/stand_in_host.h"
 #include "plugin/cpu_probe.h"
 #include "plugin/engine_level.h"
+#include "plugin/threshold_factors.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   for (int i = 0; i < kTrackCount; ++i) host.set_track(i, options.tracks[size_t(i)]);
   for (int i = 0; i < kCheckCount; ++i) host.set_check(i, options.checks[size_t(i)]);
   host.set_check(kFieldCheck, per_field ? 1 : 0);
+  reset_threshold_factors();
+  // W3DYL, W3DYH, W2DY, W3DCL, W3DCH, W2DC
+  for (int t = 1; t <= 6; ++t) set_threshold_factor(t, options.strength);
   host.init();
   if (options.simd > 0) set_engine_simd_level_limit(options.simd);
 

@@ -15,6 +15,7 @@
 #include "engine/x87_precision.h"
 #include "plugin/filter_settings.h"
 #include "plugin/module_state.h"
+#include "plugin/threshold_factors.h"
 
 namespace {
 
@@ -36,14 +37,20 @@ bool check_on(const FILTER* fp, int index) { return fp->check[index] == 1; }
 
 float single(double value) { return static_cast<float>(value); }
 
+// A threshold track's value times its factor (1 unless a linking program
+// set another; the product with 1 is exact).
+double threshold_track(const FILTER* fp, TrackIndex index) {
+  return track_value(fp, index) * threshold_factor(index);
+}
+
 void derive_scalar_fields(const FILTER* fp, FilterParameters& p) {
   const int32_t frame = track_value(fp, kTrackFrame);
-  const double w3dyl = track_value(fp, kTrackW3dyl);
-  const double w3dyh = track_value(fp, kTrackW3dyh);
-  const double w2dy = track_value(fp, kTrackW2dy);
-  const double w3dcl = track_value(fp, kTrackW3dcl);
-  const double w3dch = track_value(fp, kTrackW3dch);
-  const double w2dc = track_value(fp, kTrackW2dc);
+  const double w3dyl = threshold_track(fp, kTrackW3dyl);
+  const double w3dyh = threshold_track(fp, kTrackW3dyh);
+  const double w2dy = threshold_track(fp, kTrackW2dy);
+  const double w3dcl = threshold_track(fp, kTrackW3dcl);
+  const double w3dch = threshold_track(fp, kTrackW3dch);
+  const double w2dc = threshold_track(fp, kTrackW2dc);
 
   p.frame_radius = frame;
   p.anime_mode = check_on(fp, kCheckAnime);

@@ -1,0 +1,168 @@
+#include "cli/analysis/clip_analyser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "cli/analysis/scene_cuts.h"
+
+struct ClipAnalyser::Held {
+  Picture picture;
+  Pyramid pyramid;
+  ShiftSearch shift;  // from the frame before
+};
+
+namespace {
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  const size_t k = values.size() / 2;
+  std::nth_element(values.begin(), values.begin() + ptrdiff_t(k), values.end());
+  return values[k];
+}
+
+// Mean |cur - prev| of each 8x8 luma block, without any shift.
+void add_motion_blocks(const Plane& prev, const Plane& cur, std::vector<float>& out) {
+  for (int by = 0; by + 8 <= cur.height; by += 8) {
+    for (int bx = 0; bx + 8 <= cur.width; bx += 8) {
+      float sum = 0;
+      for (int y = by; y < by + 8; ++y) {
+        const float* c = cur.row(y) + bx;
+        const float* p = prev.row(y) + bx;
+        for (int i = 0; i < 8; ++i) sum += std::fabs(c[i] - p[i]);
+      }
+      out.push_back(sum / 64.0f);
+    }
+  }
+}
+
+int scaled_shift(int shift, int plane_size, int luma_size) {
+  return int(std::lround(double(shift) * plane_size / luma_size));
+}
+
+}  // namespace
+
+ClipAnalyser::ClipAnalyser(const VideoFormat& format, PayloadLayout layout,
+                           const AnalysisOptions& options)
+    : format_(format), layout_(layout), options_(options) {}
+
+ClipAnalyser::~ClipAnalyser() = default;
+
+void ClipAnalyser::add_frame(const uint8_t* payload) {
+  if (finished_) throw std::logic_error("ClipAnalyser: frame after the end");
+  auto held = std::make_unique<Held>();
+  held->picture = picture_from_payload(format_, layout_, payload);
+  held->pyramid = build_pyramid(held->picture.planes[0]);
+  double d = 0;
+  if (!held_.empty()) {
+    held->shift = search_shift(held_.back()->pyramid, held->pyramid);
+    d = held->shift.coarse_difference;
+  }
+  held_.push_back(std::move(held));
+  if (held_.size() > 3) held_.pop_front();
+  differences_.push_back(d);
+  ++added_;
+  if (added_ == 1) scenes_.push_back(Scene{});
+  if (added_ >= 2) decide(added_ - 2);
+}
+
+void ClipAnalyser::finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (added_ == 0) return;
+  decide(added_ - 1);
+  Scene& last = scenes_.back();
+  last.end = added_;
+  if (!last.measured) close_measurement(last);
+}
+
+double ClipAnalyser::difference(int64_t f) const {
+  if (f < differences_base_ || f >= differences_base_ + int64_t(differences_.size())) return 0.0;
+  return differences_[size_t(f - differences_base_)];
+}
+
+void ClipAnalyser::decide(int64_t t) {
+  if (t > 0) {
+    const double next = t + 1 < added_ ? difference(t + 1) : -1.0;
+    if (is_cut(difference(t - 1), difference(t), next)) {
+      Scene& done = scenes_.back();
+      done.end = t;
+      if (!done.measured) close_measurement(done);
+      Scene scene;
+      scene.first = t;
+      scenes_.push_back(scene);
+    }
+  }
+  measure(t);
+}
+
+void ClipAnalyser::measure(int64_t t) {
+  Scene& scene = scenes_.back();
+  if (scene.measured) return;
+  if (!options_.measure || t >= scene.first + options_.measured_frames) return;
+  // held_ ends with frame added_ - 1; frame t sits that many places before.
+  const size_t back = size_t(added_ - 1 - t);
+  const Held& cur = *held_[held_.size() - 1 - back];
+  for (int p = 0; p < 3; ++p) {
+    spatial_[p].add_spatial(cur.picture.planes[size_t(p)], options_.fields, cur.picture.max_code);
+  }
+  if (t > scene.first) {
+    const Held& prev = *held_[held_.size() - 2 - back];
+    const Plane& luma = cur.picture.planes[0];
+    for (int p = 0; p < 3; ++p) {
+      const Plane& plane = cur.picture.planes[size_t(p)];
+      temporal_[p].add_temporal(prev.picture.planes[size_t(p)], plane,
+                                scaled_shift(cur.shift.x, plane.width, luma.width),
+                                scaled_shift(cur.shift.y, plane.height, luma.height),
+                                cur.picture.max_code);
+    }
+    add_motion_blocks(prev.picture.planes[0], luma, motion_blocks_);
+    shifts_.push_back(std::hypot(double(cur.shift.x), double(cur.shift.y)));
+  }
+  ++scene.figures.frames;
+  if (t == scene.first + options_.measured_frames - 1) close_measurement(scene);
+}
+
+void ClipAnalyser::close_measurement(Scene& scene) {
+  SceneFigures& f = scene.figures;
+  if (options_.measure) {
+    for (int p = 0; p < 3; ++p) {
+      f.temporal_noise[p] = temporal_[p].estimate();
+      f.spatial_noise[p] = spatial_[p].estimate();
+      f.noise[p] = temporal_[p].blocks() > 0 ? f.temporal_noise[p] : f.spatial_noise[p];
+    }
+    const double limit = 1.7 * f.noise[0] + 1.0;
+    size_t moving = 0;
+    for (float m : motion_blocks_) moving += m > limit ? 1 : 0;
+    f.motion = motion_blocks_.empty() ? 0.0 : double(moving) / double(motion_blocks_.size());
+    f.residual_motion = temporal_[0].blocks() > 0 ? 1.0 - temporal_[0].share_within(2.0) : 0.0;
+    f.camera_shift = median(shifts_);
+  }
+  scene.measured = true;
+  for (int p = 0; p < 3; ++p) {
+    temporal_[p] = BlockNoise();
+    spatial_[p] = BlockNoise();
+  }
+  motion_blocks_.clear();
+  shifts_.clear();
+}
+
+const Scene& ClipAnalyser::scene_of(int64_t f) const {
+  auto it = std::upper_bound(scenes_.begin(), scenes_.end(), f,
+                             [](int64_t v, const Scene& s) { return v < s.first; });
+  if (it == scenes_.begin()) throw std::logic_error("ClipAnalyser: frame before the scenes held");
+  return *(it - 1);
+}
+
+void ClipAnalyser::forget_before(int64_t f) {
+  while (scenes_.size() > 1 && scenes_[1].first <= f) {
+    scenes_.erase(scenes_.begin());
+    ++scenes_base_;
+  }
+  // Decisions need the last two differences only.
+  const int64_t keep_from = std::max<int64_t>(differences_base_, std::min(f, added_ - 2));
+  if (keep_from > differences_base_) {
+    differences_.erase(differences_.begin(), differences_.begin() + (keep_from - differences_base_));
+    differences_base_ = keep_from;
+  }
+}

@@ -1,0 +1,157 @@
+#include "cli/analysis/global_motion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+Pyramid build_pyramid(const Plane& luma, int min_width) {
+  Pyramid pyramid;
+  pyramid.levels.push_back(luma);
+  while (pyramid.levels.back().width / 2 >= min_width && pyramid.levels.back().height / 2 >= 16) {
+    pyramid.levels.push_back(half_size(pyramid.levels.back()));
+  }
+  return pyramid;
+}
+
+double shifted_difference(const Plane& prev, const Plane& cur, int dx, int dy, int step) {
+  const int x0 = std::max(0, dx), x1 = std::min(cur.width, prev.width + dx);
+  const int y0 = std::max(0, dy), y1 = std::min(cur.height, prev.height + dy);
+  if (x1 - x0 < 4 || y1 - y0 < 4) return std::numeric_limits<double>::infinity();
+  double sum = 0;
+  long count = 0;
+  for (int y = y0; y < y1; y += step) {
+    const float* c = cur.row(y);
+    const float* p = prev.row(y - dy) - dx;
+    float row_sum = 0;
+    for (int x = x0; x < x1; x += step) row_sum += std::fabs(c[x] - p[x]);
+    sum += row_sum;
+    count += (x1 - x0 + step - 1) / step;
+  }
+  return sum / double(count);
+}
+
+namespace {
+
+// A shift is taken over the one at the centre of the search only when it
+// matches clearly better: on a flat or noisy picture every shift matches
+// about as well, and the picture should then read as still.
+bool clearly_better(double candidate, double centre) {
+  return candidate < centre * 0.98 - 0.01;
+}
+
+}  // namespace
+
+ShiftSearch search_shift(const Pyramid& prev, const Pyramid& cur, int coarse_radius) {
+  const int top = int(std::min(prev.levels.size(), cur.levels.size())) - 1;
+  const Plane& pc = prev.levels[size_t(top)];
+  const Plane& cc = cur.levels[size_t(top)];
+  const double still = shifted_difference(pc, cc, 0, 0);
+  int bx = 0, by = 0;
+  double best = still;
+  for (int dy = -coarse_radius; dy <= coarse_radius; ++dy) {
+    for (int dx = -coarse_radius; dx <= coarse_radius; ++dx) {
+      const double d = shifted_difference(pc, cc, dx, dy);
+      if (d < best) {
+        best = d;
+        bx = dx;
+        by = dy;
+      }
+    }
+  }
+  if (!clearly_better(best, still)) {
+    bx = by = 0;
+    best = still;
+  }
+  ShiftSearch result;
+  result.coarse_difference = best;
+  for (int level = top - 1; level >= 0; --level) {
+    const Plane& p = prev.levels[size_t(level)];
+    const Plane& c = cur.levels[size_t(level)];
+    // Large levels are compared on every other sample: enough to place the
+    // shift, at a quarter of the work.
+    const int step = c.width >= 640 ? 2 : 1;
+    const double centre = shifted_difference(p, c, 2 * bx, 2 * by, step);
+    int cx = 2 * bx, cy = 2 * by;
+    double level_best = centre;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const double d = shifted_difference(p, c, 2 * bx + dx, 2 * by + dy, step);
+        if (d < level_best) {
+          level_best = d;
+          cx = 2 * bx + dx;
+          cy = 2 * by + dy;
+        }
+      }
+    }
+    if (clearly_better(level_best, centre)) {
+      bx = cx;
+      by = cy;
+    } else {
+      bx *= 2;
+      by *= 2;
+    }
+  }
+  result.x = bx;
+  result.y = by;
+  return result;
+}
+
+namespace {
+
+// prev at (x - sx, y - sy), bilinear; the caller keeps the point inside.
+float sample_shifted(const Plane& prev, int x, int y, double sx, double sy) {
+  const double px = x - sx, py = y - sy;
+  const int ix = int(std::floor(px)), iy = int(std::floor(py));
+  const float fx = float(px - ix), fy = float(py - iy);
+  const float* r0 = prev.row(iy) + ix;
+  const float* r1 = prev.row(iy + 1) + ix;
+  return (r0[0] * (1 - fx) + r0[1] * fx) * (1 - fy) + (r1[0] * (1 - fx) + r1[1] * fx) * fy;
+}
+
+}  // namespace
+
+Translation refine_shift(const Plane& prev, const Plane& cur, Translation start, int steps) {
+  Translation t = start;
+  double cutoff = std::numeric_limits<double>::infinity();
+  for (int step = 0; step < steps; ++step) {
+    const int margin = int(std::ceil(std::max(std::fabs(t.x), std::fabs(t.y)))) + 3;
+    const int x0 = std::max(margin, int(std::ceil(t.x)) + 2);
+    const int x1 = std::min(cur.width - margin, prev.width + int(std::floor(t.x)) - 3);
+    const int y0 = std::max(margin, int(std::ceil(t.y)) + 2);
+    const int y1 = std::min(cur.height - margin, prev.height + int(std::floor(t.y)) - 3);
+    if (x1 - x0 < 8 || y1 - y0 < 8) break;
+    double gxx = 0, gxy = 0, gyy = 0, gxr = 0, gyr = 0, abs_sum = 0;
+    long used = 0, seen = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const float p = sample_shifted(prev, x, y, t.x, t.y);
+        const float r = cur.at(x, y) - p;
+        ++seen;
+        abs_sum += std::fabs(r);
+        if (std::fabs(r) > cutoff) continue;
+        // Gradient of the shifted prev at this point.
+        const float gx = 0.5f * (sample_shifted(prev, x + 1, y, t.x, t.y) -
+                                 sample_shifted(prev, x - 1, y, t.x, t.y));
+        const float gy = 0.5f * (sample_shifted(prev, x, y + 1, t.x, t.y) -
+                                 sample_shifted(prev, x, y - 1, t.x, t.y));
+        gxx += gx * gx;
+        gxy += gx * gy;
+        gyy += gy * gy;
+        gxr += gx * r;
+        gyr += gy * r;
+        ++used;
+      }
+    }
+    const double det = gxx * gyy - gxy * gxy;
+    if (used < 64 || det <= 1e-9 * (gxx + gyy) * (gxx + gyy) || det <= 0) break;
+    // cur ~ prev(x - t) - g . u  =>  u = -(G'G)^-1 G'r, and the content moved
+    // by u more than assumed.
+    const double ux = -(gyy * gxr - gxy * gyr) / det;
+    const double uy = -(gxx * gyr - gxy * gxr) / det;
+    t.x += ux;
+    t.y += uy;
+    cutoff = 4.0 * abs_sum / double(seen);
+    if (std::fabs(ux) < 1e-3 && std::fabs(uy) < 1e-3) break;
+  }
+  return t;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The single translation that best maps one luma plane onto the next: how far
+// the picture moved between two frames (a pan, a tilt, a moving crop). Found
+// coarse to fine: an exhaustive search of whole-sample shifts on a pyramid of
+// half-size planes, narrowed level by level, then a sub-sample refinement by
+// least squares on the image gradients at full resolution.
+#include <vector>
+
+#include "cli/analysis/picture.h"
+
+// cur(x, y) ~ prev(x - x_shift, y - y_shift): the content moved by the shift.
+struct Translation {
+  double x = 0;
+  double y = 0;
+};
+
+// The plane and its successive halvings, finest first, down to the level
+// whose width is still at least `min_width`.
+struct Pyramid {
+  std::vector<Plane> levels;
+};
+Pyramid build_pyramid(const Plane& luma, int min_width = 64);
+
+struct ShiftSearch {
+  int x = 0;  // whole-sample shift at full resolution
+  int y = 0;
+  // Mean absolute difference at the coarsest level under the best shift
+  // found there (8-bit code units): small for a pan, large across a cut.
+  double coarse_difference = 0;
+};
+
+// Searches shifts of up to `coarse_radius` samples of the coarsest level
+// (that many times 2^levels at full resolution).
+ShiftSearch search_shift(const Pyramid& prev, const Pyramid& cur, int coarse_radius = 8);
+
+// Refines a whole-sample shift to a fraction of a sample: Gauss-Newton steps
+// on the gradients of prev, samples whose residual stands far above the rest
+// (a moving object) left out.
+Translation refine_shift(const Plane& prev, const Plane& cur, Translation start, int steps = 4);
+
+// Mean absolute difference between cur and prev shifted by (dx, dy) whole
+// samples, over their overlap; `step` samples every step-th row and column.
+double shifted_difference(const Plane& prev, const Plane& cur, int dx, int dy, int step = 1);

@@ -1,0 +1,61 @@
+#include "cli/analysis/picture.h"
+
+#include <cstring>
+
+namespace {
+
+void read_plane(Plane& plane, int width, int height, int bytes, float scale, const uint8_t*& p) {
+  plane.resize(width, height);
+  const size_t n = size_t(width) * size_t(height);
+  float* out = plane.samples.data();
+  if (bytes == 1) {
+    for (size_t i = 0; i < n; ++i) out[i] = float(p[i]);
+  } else {
+    for (size_t i = 0; i < n; ++i) out[i] = float(uint16_t(p[2 * i] | (p[2 * i + 1] << 8))) * scale;
+  }
+  p += n * size_t(bytes);
+}
+
+}  // namespace
+
+Picture picture_from_payload(const VideoFormat& format, PayloadLayout layout,
+                             const uint8_t* payload) {
+  Picture picture;
+  if (layout == PayloadLayout::kHostPixels) {
+    // Host units: luma 0..4096 spans 16..235 and chroma -2048..2048 spans
+    // 16..240 of 8-bit codes; chroma is per pixel.
+    const int w = format.width, h = format.height;
+    for (Plane& plane : picture.planes) plane.resize(w, h);
+    const size_t n = size_t(w) * size_t(h);
+    for (size_t i = 0; i < n; ++i) {
+      int16_t v[3];
+      std::memcpy(v, payload + 6 * i, sizeof v);
+      picture.planes[0].samples[i] = 16.0f + float(v[0]) * (219.0f / 4096.0f);
+      picture.planes[1].samples[i] = 128.0f + float(v[1]) * (224.0f / 4096.0f);
+      picture.planes[2].samples[i] = 128.0f + float(v[2]) * (224.0f / 4096.0f);
+    }
+    return picture;
+  }
+  const int bytes = format.bytes_per_sample();
+  const float scale = 1.0f / float(1 << (format.bit_depth - 8));
+  picture.max_code = float(format.max_sample()) * scale;
+  const uint8_t* p = payload;
+  read_plane(picture.planes[0], format.width, format.height, bytes, scale, p);
+  read_plane(picture.planes[1], format.chroma_width(), format.chroma_height(), bytes, scale, p);
+  read_plane(picture.planes[2], format.chroma_width(), format.chroma_height(), bytes, scale, p);
+  return picture;
+}
+
+Plane half_size(const Plane& plane) {
+  Plane half;
+  half.resize(plane.width / 2, plane.height / 2);
+  for (int y = 0; y < half.height; ++y) {
+    const float* a = plane.row(2 * y);
+    const float* b = plane.row(2 * y + 1);
+    float* out = half.row(y);
+    for (int x = 0; x < half.width; ++x) {
+      out[x] = 0.25f * (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1]);
+    }
+  }
+  return half;
+}
