@@ -3,11 +3,11 @@
 #include <exception>
 #include <new>
 
-#include "cli/compare_command.h"
-#include "cli/demo_command.h"
+#include "cli/commands/compare_command.h"
+#include "cli/commands/demo_command.h"
 #include "cli/huge_pages.h"
 #include "cli/options.h"
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
 #include "cli/signals.h"
 #include "cli/tool_error.h"
 

@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 
-#include "cli/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
 #include "cli/tool_error.h"
 
 const char* const kTrackOptionNames[kTrackCount] = {

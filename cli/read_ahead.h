@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/clip_input.h"
+#include "cli/clip_io/clip_input.h"
 
 class ReadAhead {
  public:

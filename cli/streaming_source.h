@@ -28,7 +28,7 @@
 #include <deque>
 #include <vector>
 
-#include "cli/clip_input.h"
+#include "cli/clip_io/clip_input.h"
 #include "cli/read_ahead.h"
 #include "host/stand_in_host.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
 #include "cli/tool_error.h"
 
 namespace {

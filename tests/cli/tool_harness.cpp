@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "plugin/host_api.h"
 
 extern char** environ;

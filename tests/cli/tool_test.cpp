@@ -12,9 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/ffmpeg_pipe.h"
-#include "cli/y4m_reader.h"
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/y4m_reader.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "tool_harness.h"
 
 extern char** environ;

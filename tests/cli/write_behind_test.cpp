@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "tool_harness.h"
 
 namespace {

@@ -9,20 +9,13 @@
 #include <string>
 
 #include "cli/conversion.h"
-#include "cli/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/sniffing.h"
 #include "cli/options.h"
 #include "cli/video_format.h"
-#include "cli/y4m_reader.h"
-#include "cli/yc48_io.h"
+#include "cli/clip_io/y4m_reader.h"
+#include "cli/clip_io/yc48_io.h"
 #include "engine/pixel.h"
-
-enum class ClipKind { kY4m, kYc48, kFfmpeg };
-
-// '-' and files that start with the YUV4MPEG2 signature are y4m, names
-// ending in .yc48 raw host frames, anything else goes through ffmpeg.
-ClipKind input_kind(const std::string& path);
-// '-' and .y4m are y4m, .yc48 raw host frames, anything else ffmpeg.
-ClipKind output_kind(const std::string& path);
 
 // The format given to raw host frames when they are written as YUV4MPEG2:
 // 4:4:4, 10 bits, limited range, progressive.

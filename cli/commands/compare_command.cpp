@@ -1,4 +1,4 @@
-#include "cli/compare_command.h"
+#include "cli/commands/compare_command.h"
 
 #include <cerrno>
 #include <cmath>
@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "cli/clip_input.h"
+#include "cli/clip_io/clip_input.h"
 #include "cli/tool_error.h"
-#include "cli/y4m_reader.h"
-#include "cli/yc48_io.h"
+#include "cli/clip_io/y4m_reader.h"
+#include "cli/clip_io/yc48_io.h"
 
 namespace {
 

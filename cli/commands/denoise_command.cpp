@@ -1,13 +1,15 @@
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
 
-#include "cli/clip_input.h"
-#include "cli/clip_output.h"
-#include "cli/png_preview.h"
+#include "cli/clip_io/clip_input.h"
+#include "cli/clip_io/clip_output.h"
+#include "cli/clip_io/file_identity.h"
+#include "cli/clip_io/preview_sink.h"
 #include "cli/progress.h"
 #include "cli/streaming_source.h"
 #include "cli/tool_error.h"
@@ -98,9 +100,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   if (total >= 0) total = std::max<int64_t>(0, total - options.range_first);
   ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
 
+  std::optional<PreviewSink> preview;
+  if (options.preview) preview.emplace(*options.preview, width, height);
+
   RunSummary summary;
-  bool preview_written = false;
-  std::vector<uint8_t> preview;  // written once the output is complete
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
     source.drop_before(f - margin);
@@ -114,12 +117,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       throw ToolError(options.input, "internal error: frame " + std::to_string(source.window_fault()) +
                                          " was asked for outside the decoded window");
     }
-    if (options.preview && options.preview->frame == f) {
-      std::vector<PIXEL_YC> original(size_t(padded_width) * size_t(source.height()));
-      source.convert_frame(f, original.data(), padded_width);
-      preview = render_preview(original.data(), rendered, width, height, padded_width);
-      preview_written = true;
-    }
+    if (preview && preview->wants(f)) preview->take(source, f, rendered, padded_width);
     writer.submit();
     ++summary.frames_written;
     progress.update(summary.frames_written);
@@ -128,15 +126,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
                                        " frames, none in the requested range");
   }
-  if (options.preview && !preview_written) {
-    throw ToolError("--preview", "frame " + std::to_string(options.preview->frame) +
-                                     " is not among the frames written");
-  }
+  if (preview) preview->check_taken();
   if (source.end_seen()) summary.frames_in_clip = source.decoded();
   source.stop_reading();
   input.close(source.end_seen());
   writer.finish();
   progress.finish(summary.frames_written);
-  if (preview_written) write_png(options.preview->path, preview, 3 * width + 2 * kPreviewGap, height);
+  if (preview) preview->finish();
   return summary;
 }

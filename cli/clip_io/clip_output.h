@@ -6,18 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/clip_input.h"
 #include "cli/conversion.h"
-#include "cli/ffmpeg_pipe.h"
-#include "cli/pending_output.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/pending_output.h"
+#include "cli/clip_io/sniffing.h"
 #include "cli/video_format.h"
-#include "cli/y4m_writer.h"
-#include "cli/yc48_io.h"
+#include "cli/clip_io/y4m_writer.h"
+#include "cli/clip_io/yc48_io.h"
 #include "engine/pixel.h"
 
-// Refuses an output that is the input itself (same path after resolving
-// links, or the same file on disk) and video on a terminal.
-void check_output_target(const std::string& input, const std::string& output);
+// '-' and .y4m are y4m, .yc48 raw host frames, anything else ffmpeg.
+ClipKind output_kind(const std::string& path);
 
 class ClipOutput {
  public:

@@ -1,4 +1,4 @@
-#include "cli/pending_output.h"
+#include "cli/clip_io/pending_output.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "cli/y4m_reader.h"
+#include "cli/clip_io/y4m_reader.h"
 
 #include <algorithm>
 #include <cerrno>

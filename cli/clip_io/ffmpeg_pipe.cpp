@@ -1,4 +1,4 @@
-#include "cli/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,10 +1,10 @@
-#include "cli/png_preview.h"
+#include "cli/clip_io/png_preview.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <png.h>
 
-#include "cli/pending_output.h"
+#include "cli/clip_io/pending_output.h"
 #include "cli/tool_error.h"
 
 namespace {
