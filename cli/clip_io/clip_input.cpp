@@ -51,6 +51,7 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
     owns_file_ = true;
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+  identity_ = kind_ == ClipKind::kFfmpeg ? identity_of_path(path) : identity_of_descriptor(fileno(file_));
 
   if (kind_ == ClipKind::kYc48) {
     if (yc48_size.width == 0) throw ToolError(path, "raw .yc48 frames need --size WxH", 2);

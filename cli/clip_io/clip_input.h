@@ -10,6 +10,7 @@
 
 #include "cli/conversion.h"
 #include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/file_identity.h"
 #include "cli/clip_io/sniffing.h"
 #include "cli/options.h"
 #include "cli/video_format.h"
@@ -29,6 +30,8 @@ class ClipInput {
 
   const std::string& name() const { return name_; }
   ClipKind kind() const { return kind_; }
+  // The file read, as the opened descriptor shows it.
+  const FileIdentity& identity() const { return identity_; }
   const VideoFormat& format() const { return format_; }
   // The number of frames when the file's size tells it, else -1.
   int64_t frame_count_hint() const { return count_hint_; }
@@ -54,6 +57,7 @@ class ClipInput {
  private:
   std::string name_;
   ClipKind kind_;
+  FileIdentity identity_;
   std::FILE* file_ = nullptr;
   bool owns_file_ = false;
   ChildPipe decoder_;

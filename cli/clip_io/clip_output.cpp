@@ -2,8 +2,22 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <regex>
 
 #include "cli/tool_error.h"
+
+namespace {
+
+// ffmpeg reads "%d", "%03d" in an image file name as a frame number and
+// writes a file per frame: files that could neither be made under
+// temporary names nor removed after a failure.
+bool names_an_image_sequence(const std::string& path) {
+  static const std::regex pattern("%[0-9]*d");
+  return std::regex_search(std::filesystem::path(path).filename().string(), pattern);
+}
+
+}  // namespace
 
 ClipKind output_kind(const std::string& path) {
   if (path == "-" || has_extension(path, ".y4m")) return ClipKind::kY4m;
@@ -13,22 +27,29 @@ ClipKind output_kind(const std::string& path) {
 
 ClipOutput::ClipOutput(const std::string& path, const VideoFormat& format, bool interlaced_chroma,
                        const std::vector<std::string>& encoder_args)
-    : name_(path), kind_(output_kind(path)), format_(format) {
+    : ClipOutput(plan_outputs("", FileIdentity{}, {path}).front(), format, interlaced_chroma,
+                 encoder_args) {}
+
+ClipOutput::ClipOutput(const OutputTarget& target, const VideoFormat& format, bool interlaced_chroma,
+                       const std::vector<std::string>& encoder_args)
+    : name_(target.name), kind_(output_kind(target.name)), format_(format) {
   if (!encoder_args.empty() && kind_ != ClipKind::kFfmpeg) {
     throw ToolError("--encoder-args", "only applies to an output written through ffmpeg", 2);
   }
-  if (path == "-") {
-    file_ = stdout;
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+  if (kind_ == ClipKind::kFfmpeg && names_an_image_sequence(name_)) {
+    throw ToolError(name_, "names a numbered image sequence, which is not written; "
+                           "write a clip, or pipe y4m ('-') into ffmpeg");
+  }
+  pending_ = std::make_unique<PendingOutput>(target);
+  if (kind_ == ClipKind::kFfmpeg) {
+    // ffmpeg writes the file itself: the temporary one, the target in place,
+    // or its standard output, which is the tool's.
+    std::string destination = target.kind == TargetKind::kStandardOutput ? "pipe:1" : pending_->write_path();
+    if (target.kind != TargetKind::kStandardOutput) pending_->close_file();
+    encoder_ = start_ffmpeg_encoder(encoder_args, destination, name_);
+    file_ = encoder_.pipe();
   } else {
-    pending_ = std::make_unique<PendingOutput>(path);
-    if (kind_ == ClipKind::kFfmpeg) {
-      pending_->close_file();  // ffmpeg writes the temporary file itself
-      encoder_ = start_ffmpeg_encoder(encoder_args, pending_->temp_path(), path);
-      file_ = encoder_.pipe();
-    } else {
-      file_ = pending_->file();
-    }
+    file_ = pending_->file();
   }
   if (kind_ == ClipKind::kYc48) {
     yc48_ = std::make_unique<Yc48Writer>(file_, name_, format.width, format.height);
@@ -55,10 +76,8 @@ void ClipOutput::write_frame(const PIXEL_YC* src, int stride) {
 }
 
 void ClipOutput::finish() {
-  if (kind_ == ClipKind::kFfmpeg) {
-    encoder_.finish(name_);
-  } else if (!pending_) {
-    if (std::fflush(file_) != 0) throw ToolError(name_, std::string("write failed: ") + std::strerror(errno));
-  }
-  if (pending_) pending_->commit();
+  if (kind_ == ClipKind::kFfmpeg) encoder_.finish(name_);
+  pending_->close_file();
 }
+
+void ClipOutput::commit() { pending_->commit(); }

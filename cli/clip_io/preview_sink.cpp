@@ -3,8 +3,9 @@
 #include "cli/clip_io/png_preview.h"
 #include "cli/tool_error.h"
 
-PreviewSink::PreviewSink(const PreviewRequest& request, int width, int height)
-    : request_(request), width_(width), height_(height) {}
+PreviewSink::PreviewSink(const PreviewRequest& request, const OutputTarget& target, int width,
+                         int height)
+    : request_(request), width_(width), height_(height), file_(target) {}
 
 void PreviewSink::take(FrameSource& input, int64_t n, const PIXEL_YC* rendered, int stride) {
   std::vector<PIXEL_YC> original(size_t(stride) * size_t(input.height()));
@@ -24,5 +25,6 @@ void PreviewSink::check_taken() const {
 
 void PreviewSink::finish() {
   check_taken();
-  write_png(request_.path, rgb_, 3 * width_ + 2 * kPreviewGap, height_);
+  write_png(file_.file(), file_.target(), rgb_, 3 * width_ + 2 * kPreviewGap, height_);
+  file_.close_file();
 }

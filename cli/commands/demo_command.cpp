@@ -15,7 +15,7 @@ namespace {
 constexpr int kPreviewFrame = kDemoFrames / 2;
 
 void write_clip(const std::string& path, bool noisy) {
-  PendingOutput output(path);
+  PendingOutput output(plan_outputs("", FileIdentity{}, {path}).front());
   Y4mWriter writer(output.file(), path, demo_format());
   PlanarFrame clean, noisy_frame;
   for (int i = 0; i < kDemoFrames; ++i) {

@@ -45,9 +45,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                   " is above what this processor has (" +
                                   std::to_string(detect_simd_level()) + ")", 2);
   }
-  check_output_target(options.input, options.output);
-
   ClipInput input(options.input, options.yc48_size, options.yc48_rate);
+  // Every output is checked against the input and the others before any is
+  // made.
+  std::vector<std::string> output_names = {options.output};
+  if (options.preview) output_names.push_back(options.preview->path);
+  const std::vector<OutputTarget> targets = plan_outputs(input.name(), input.identity(), output_names);
   const VideoFormat& format = input.format();
   const bool per_field = field_processing(options, format);
   // 4:2:0 chroma rows follow the fields when the header says the clip is
@@ -66,9 +69,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   host.init();
   if (options.simd > 0) set_engine_simd_level_limit(options.simd);
 
-  ClipOutput output(options.output, format, interlaced_chroma, options.encoder_args);
+  ClipOutput output(targets[0], format, interlaced_chroma, options.encoder_args);
+  std::optional<PreviewSink> preview;
+  if (options.preview) preview.emplace(*options.preview, targets[1], format.width, format.height);
 
-  const int width = format.width, height = format.height;
   // Reading runs ahead on its own thread and converting and writing behind
   // on another, so that both overlap with the module's work.
   StreamingSource source(input, kReadAhead);
@@ -100,9 +104,6 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   if (total >= 0) total = std::max<int64_t>(0, total - options.range_first);
   ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
 
-  std::optional<PreviewSink> preview;
-  if (options.preview) preview.emplace(*options.preview, width, height);
-
   RunSummary summary;
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
@@ -132,6 +133,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   input.close(source.end_seen());
   writer.finish();
   progress.finish(summary.frames_written);
+  // The outputs are committed together once every one is complete.
   if (preview) preview->finish();
+  output.commit();
+  if (preview) preview->commit();
   return summary;
 }

@@ -246,7 +246,7 @@ TEST(Tool, InterruptLeavesNoPartialOutput) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   std::string target = dir.file("out.y4m");
-  std::vector<std::string> args = {QUIETLOOM_TOOL_PATH, "-q", "-", target};
+  std::vector<std::string> args = {tool_path(), "-q", "-", target};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
