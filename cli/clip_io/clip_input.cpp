@@ -2,20 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/tool_error.h"
-
-namespace {
-
-int64_t file_size(std::FILE* file) {
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-  return int64_t(info.st_size);
-}
-
-}  // namespace
 
 VideoFormat host_frame_format(FrameSize size, Rational rate) {
   VideoFormat format;
@@ -32,32 +23,42 @@ VideoFormat host_frame_format(FrameSize size, Rational rate) {
 
 ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48_rate)
     : name_(path) {
-  if (path != "-") {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) throw ToolError(path, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) throw ToolError(path, "is a directory");
-  } else if (isatty(STDIN_FILENO)) {
-    throw ToolError("-", "standard input is a terminal, not a video stream");
-  }
-  kind_ = input_kind(path);
+  SniffedInput sniffed = open_and_sniff(path);
+  kind_ = sniffed.kind;
+  identity_ = sniffed.identity;
+  const int64_t size = sniffed.size;
   if (kind_ == ClipKind::kFfmpeg) {
-    decoder_ = start_ffmpeg_decoder(path);
+    if (sniffed.regular) {
+      // ffmpeg opens a regular file itself, which lets it seek.
+      ::close(sniffed.fd);
+      decoder_ = start_ffmpeg_decoder(DecoderInput{path, -1}, path);
+    } else {
+      int fds[2];
+      if (pipe2(fds, O_CLOEXEC) != 0) {
+        if (sniffed.fd > 2) ::close(sniffed.fd);
+        throw ToolError(path, std::string("cannot create a pipe: ") + std::strerror(errno));
+      }
+      try {
+        decoder_ = start_ffmpeg_decoder(DecoderInput{"", fds[0]}, path);
+      } catch (...) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        if (sniffed.fd > 2) ::close(sniffed.fd);
+        throw;
+      }
+      ::close(fds[0]);
+      feeder_ = std::make_unique<InputFeeder>(sniffed.fd, sniffed.head, fds[1]);
+    }
     file_ = decoder_.pipe();
-  } else if (path == "-") {
-    file_ = stdin;
   } else {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) throw ToolError(path, std::strerror(errno));
-    owns_file_ = true;
+    file_ = stream_with_head(sniffed);
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
-  identity_ = kind_ == ClipKind::kFfmpeg ? identity_of_path(path) : identity_of_descriptor(fileno(file_));
 
   if (kind_ == ClipKind::kYc48) {
     if (yc48_size.width == 0) throw ToolError(path, "raw .yc48 frames need --size WxH", 2);
     format_ = host_frame_format(yc48_size, yc48_rate);
     yc48_ = std::make_unique<Yc48Reader>(file_, name_, yc48_size.width, yc48_size.height);
-    int64_t size = file_size(file_);
     if (size >= 0) count_hint_ = size / int64_t(yc48_->frame_bytes());
     return;
   }
@@ -67,22 +68,28 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
     // A decoder that could not read the file says why on stderr; name it
     // rather than blame the empty stream.
     if (kind_ == ClipKind::kFfmpeg) {
-      decoder_.finish(name_);
+      decoder_.finish(name_, true);
       throw ToolError(name_, "ffmpeg produced no video");
     }
     throw;
   }
   format_ = y4m_->format();
-  int64_t size = kind_ == ClipKind::kY4m ? file_size(file_) : -1;
   // Exact for frames without frame parameters, which is how they are written.
-  if (size >= 0) {
+  if (kind_ == ClipKind::kY4m && size >= 0) {
     count_hint_ = (size - int64_t(y4m_->header_bytes())) / int64_t(format_.frame_bytes() + 6);
   }
   converter_ = std::make_unique<SampleConverter>(format_, format_.interlaced_layout());
 }
 
 ClipInput::~ClipInput() {
-  if (owns_file_ && file_) std::fclose(file_);
+  if (kind_ == ClipKind::kFfmpeg) {
+    // The decoder goes first: a feeder that waits to write to it is then
+    // released.
+    decoder_.abandon();
+    if (feeder_) feeder_->stop();
+  } else if (file_) {
+    std::fclose(file_);
+  }
 }
 
 void ClipInput::set_interlaced_chroma(bool interlaced) {
@@ -116,6 +123,19 @@ bool ClipInput::skip_frame() { return yc48_ ? yc48_->skip_frame() : y4m_->skip_f
 
 void ClipInput::close(bool reached_end) {
   if (kind_ != ClipKind::kFfmpeg) return;
-  if (reached_end) decoder_.finish(name_);
-  else decoder_.abandon();
+  if (!reached_end) {
+    decoder_.abandon();
+    if (feeder_) feeder_->stop();
+    return;
+  }
+  // ffmpeg's messages on a clip it could not read to the end (a truncated
+  // file) are errors although it exits with 0.
+  if (feeder_) {
+    feeder_->stop();
+    if (!feeder_->read_error().empty()) {
+      decoder_.abandon();
+      throw ToolError(name_, feeder_->read_error());
+    }
+  }
+  decoder_.finish(name_, true);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The clip a run reads: a YUV4MPEG2 file or standard input, raw host frames
-// (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. Frames
-// come out in the host's units.
+// (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. The
+// file is opened once (see sniffing.h). Frames come out in the host's units.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,6 +11,7 @@
 #include "cli/conversion.h"
 #include "cli/clip_io/ffmpeg_pipe.h"
 #include "cli/clip_io/file_identity.h"
+#include "cli/clip_io/input_feeder.h"
 #include "cli/clip_io/sniffing.h"
 #include "cli/options.h"
 #include "cli/video_format.h"
@@ -58,8 +59,8 @@ class ClipInput {
   std::string name_;
   ClipKind kind_;
   FileIdentity identity_;
-  std::FILE* file_ = nullptr;
-  bool owns_file_ = false;
+  std::FILE* file_ = nullptr;  // owned unless it is the decoder's pipe
+  std::unique_ptr<InputFeeder> feeder_;
   ChildPipe decoder_;
   std::unique_ptr<Y4mReader> y4m_;
   std::unique_ptr<Yc48Reader> yc48_;

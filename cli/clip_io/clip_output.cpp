@@ -70,9 +70,19 @@ void ClipOutput::write_frame(const PIXEL_YC* src, int stride) {
     yc48_->write_frame(src, stride);
     return;
   }
+  if (encoder_stopped_) return;
   payload_.resize(format_.frame_bytes());
   converter_->host_to_payload(src, stride, payload_.data());
-  y4m_->write_payload(payload_.data());
+  try {
+    y4m_->write_payload(payload_.data());
+  } catch (const ToolError&) {
+    if (kind_ != ClipKind::kFfmpeg) throw;
+    // The encoder has closed its end: its own failure is the error to
+    // report, not the broken pipe. One that ended well stopped on request
+    // (-frames:v, -t, -fs) and wants no more frames.
+    encoder_.finish(name_);
+    encoder_stopped_ = true;
+  }
 }
 
 void ClipOutput::finish() {

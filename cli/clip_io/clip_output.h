@@ -44,6 +44,7 @@ class ClipOutput {
   VideoFormat format_;
   std::unique_ptr<PendingOutput> pending_;
   ChildPipe encoder_;
+  bool encoder_stopped_ = false;  // it ended well before taking every frame
   std::FILE* file_ = nullptr;
   std::unique_ptr<SampleConverter> converter_;
   std::unique_ptr<Y4mWriter> y4m_;

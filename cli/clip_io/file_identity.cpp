@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/standard_streams.h"
 #include "cli/tool_error.h"
 
 namespace {
@@ -78,6 +79,7 @@ std::vector<OutputTarget> plan_outputs(const std::string& input_name, const File
     if (name == "-") {
       target.kind = TargetKind::kStandardOutput;
       identity = standard_output;
+      if (standard_stream_was_closed(STDOUT_FILENO)) throw ToolError("-", "standard output is closed");
       if (isatty(STDOUT_FILENO)) {
         throw ToolError("-", "standard output is a terminal; refusing to write video to it");
       }

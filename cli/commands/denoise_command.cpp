@@ -93,8 +93,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     host.set_track(kFrameTrack, radius);
     host.update(0x10000 + kFrameTrack);
     if (!options.quiet) {
-      std::fprintf(stderr, "quietloom: %s: %lld frames, temporal radius lowered to %d\n",
-                   options.input.c_str(), (long long)source.decoded(), radius);
+      print_note(printable(options.input) + ": " + std::to_string(source.decoded()) +
+                 " frames, temporal radius lowered to " + std::to_string(radius));
     }
   }
   const int margin = radius + kPreStageReach;

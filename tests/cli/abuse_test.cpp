@@ -108,4 +108,103 @@ TEST_F(ToolAbuse, NamesTheTemporaryFileCannotCarry) {
   EXPECT_FALSE(file_exists(dir.file("o001.png")));
 }
 
+// The fixture's clip as a lossless Matroska file, for runs through ffmpeg.
+#define MAKE_MKV()                                                                       \
+  ASSERT_EQ(sh("ffmpeg -loglevel error -f yuv4mpegpipe -i in.y4m -c:v ffv1 in.mkv").exit_status, 0)
+
+size_t frames_in(const std::string& y4m) {
+  size_t count = 0;
+  for (size_t at = y4m.find("FRAME"); at != std::string::npos; at = y4m.find("FRAME", at + 5)) ++count;
+  return count;
+}
+
+TEST_F(ToolAbuse, NoRunHangs) {
+  MAKE_MKV();
+  // ffmpeg on both sides, and the run stops before the end of the clip.
+  ShellRun both = sh("$Q -q --range 1:3 in.mkv out.mkv", 30);
+  EXPECT_FALSE(both.timed_out);
+  EXPECT_EQ(both.exit_status, 0) << both.err;
+  // A FIFO is opened once.
+  ShellRun fifo = sh("mkfifo p.y4m; cat in.y4m >p.y4m & $Q -q p.y4m fifo.y4m; s=$?; wait; exit $s", 30);
+  EXPECT_EQ(fifo.exit_status, 0) << fifo.err;
+  EXPECT_TRUE(file("fifo.y4m") == reference_clip);
+  // No pipe to a child can land on a closed standard output.
+  ShellRun closed = sh("$Q -q in.y4m closed.mkv >&-", 30);
+  EXPECT_FALSE(closed.timed_out);
+  EXPECT_EQ(closed.exit_status, 0) << closed.err;
+  // A range read from a pipe ends without waiting for the frames after it.
+  ShellRun range = sh("{ cat in.y4m; sleep 20 & echo $! >sleeper; wait; } | "
+                      "{ $Q -q --range 0:2 - range.y4m; echo $? >status; sleep 0.3; kill $(cat sleeper); }",
+                      10);
+  EXPECT_FALSE(range.timed_out);
+  EXPECT_EQ(file("status"), "0\n");
+}
+
+TEST_F(ToolAbuse, InputsThatCanBeReadOnlyOnce) {
+  MAKE_MKV();
+  ASSERT_EQ(sh("$Q -q in.mkv ref-mkv.y4m").exit_status, 0);
+  struct Case {
+    const char* script;
+    const char* expected;
+  } cases[] = {
+      {"cat in.y4m | $Q -q /dev/stdin out.y4m", "ref.y4m"},
+      {"bash -c '$Q -q <(cat in.y4m) out.y4m'", "ref.y4m"},
+      {"mkfifo f.mkv; cat in.mkv >f.mkv & $Q -q f.mkv out.y4m; s=$?; wait; exit $s", "ref-mkv.y4m"},
+      {"cat in.mkv | $Q -q /dev/stdin out.y4m", "ref-mkv.y4m"},
+  };
+  for (const Case& c : cases) {
+    std::remove(dir.file("out.y4m").c_str());
+    std::remove(dir.file("f.mkv").c_str());
+    ShellRun run = sh(c.script, 30);
+    EXPECT_EQ(run.exit_status, 0) << c.script << "\n" << run.err;
+    EXPECT_TRUE(file("out.y4m") == file(c.expected)) << c.script;
+  }
+}
+
+TEST_F(ToolAbuse, FfmpegTroubleIsOneLineOfOurs) {
+  MAKE_MKV();
+  ShellRun codec = sh("$Q -q --encoder-args '-c:v nosuchcodec' in.y4m out.mkv");
+  expect_failure(codec, 1, "out.mkv: ffmpeg failed", "unknown encoder");
+  EXPECT_NE(codec.err.find("nosuchcodec"), std::string::npos) << codec.err;
+  EXPECT_EQ(codec.err.find("Broken pipe"), std::string::npos) << codec.err;
+  // A truncated file that ffmpeg reads as far as it can is still an error.
+  ShellRun cut = sh("head -c $(( $(wc -c <in.mkv) * 2 / 3 )) in.mkv >cut.mkv; $Q -q cut.mkv out.y4m");
+  expect_failure(cut, 1, "cut.mkv: ffmpeg", "truncated input");
+  EXPECT_FALSE(file_exists(dir.file("out.y4m")));
+  // An encoder that stops early on request has done what was asked.
+  ShellRun early = sh("$Q -q --encoder-args '-c:v ffv1 -frames:v 3' in.y4m three.mkv && $Q -q three.mkv three.y4m");
+  EXPECT_EQ(early.exit_status, 0) << early.err;
+  EXPECT_EQ(early.err, "");
+  EXPECT_EQ(frames_in(file("three.y4m")), 3u);
+  // Bytes that would act on a terminal are shown, not sent.
+  ShellRun escape = sh("printf 'YUV4MPEG2 W64 H48 F25:1 C\\033[2J\\r\\n' >esc.y4m; $Q -q esc.y4m out.y4m");
+  expect_failure(escape, 1, "\\x1b[2J\\x0d", "control bytes in a header");
+  EXPECT_EQ(escape.err.find('\033'), std::string::npos);
+  EXPECT_EQ(temporaries(), std::vector<std::string>{});
+}
+
+TEST_F(ToolAbuse, SignalsLeaveNothingBehindAndIgnoredOnesStayIgnored) {
+  // The clip arrives slowly, so that the signal comes while it is written.
+  const std::string slow = "{ head -c 20000 in.y4m; sleep 1; tail -c +20001 in.y4m; } | ";
+  ShellRun nohup = sh("trap '' HUP; " + slow + "$Q -q - hup.y4m & p=$!; sleep 0.5; kill -HUP $p; wait $p");
+  EXPECT_EQ(nohup.exit_status, 0) << nohup.err;
+  EXPECT_TRUE(file("hup.y4m") == reference_clip);
+  for (const char* sig : {"USR1", "ALRM", "TERM"}) {
+    for (const char* output : {"out.y4m", "out.mkv"}) {
+      ShellRun run = sh(slow + "$Q -q - " + output + " & p=$!; sleep 0.5; kill -" + sig + " $p; wait $p; s=$?; sleep 0.3; exit $s");
+      EXPECT_GT(run.exit_status, 128) << sig << " " << output << "\n" << run.err;
+      EXPECT_EQ(temporaries(), std::vector<std::string>{}) << sig << " " << output;
+      EXPECT_FALSE(file_exists(dir.file(output))) << sig << " " << output;
+    }
+  }
+  // The file size limit is a failed write like any other.
+  ShellRun limit = sh("ulimit -f 20; $Q -q in.y4m big.y4m");
+  expect_failure(limit, 1, "big.y4m: write failed: File too large", "file size limit");
+  EXPECT_EQ(temporaries(), std::vector<std::string>{});
+  // With standard error closed, nothing meant for it lands in the video.
+  ShellRun quiet = sh("$Q --progress in.y4m closed.y4m 2>&-");
+  EXPECT_EQ(quiet.exit_status, 0);
+  EXPECT_TRUE(file("closed.y4m") == reference_clip);
+}
+
 }  // namespace
