@@ -1,6 +1,6 @@
 #pragma once
-// The clip as the stand-in host sees it, held only as a sliding window of
-// frames in their stored form (a frame's bytes as read, a quarter of the
+// The clip as the stand-in host sees it (the host's FrameSource), held only
+// as a sliding window of frames in their stored form (a frame's bytes as read, a quarter of the
 // host frame's size for 8-bit 4:2:0), so that memory stays bounded however
 // long the clip is. A frame is converted to the host's units when the host
 // fetches it, straight into the host's buffer.
@@ -51,6 +51,8 @@ class StreamingSource : public FrameSource {
   // Forgets the frames before `first`; skips (reads without converting)
   // frames before `first` that were not yet decoded.
   void drop_before(int64_t first);
+  // Frames after `last` are never read (the run does not need them).
+  void read_no_further_than(int64_t last) { reader_.read_no_further_than(last); }
   // Stops decoding; the input is not read after this returns.
   void stop_reading();
 

@@ -74,6 +74,11 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
     throw;
   }
   format_ = y4m_->format();
+  // Im says that each frame header tells its own field order, which the
+  // module's settings cannot follow frame by frame.
+  if (format_.interlace == Interlace::kMixed) {
+    throw ToolError(name_, "interlacing Im (set frame by frame) is not supported; give the clip as Ip, It or Ib");
+  }
   // Exact for frames without frame parameters, which is how they are written.
   if (kind_ == ClipKind::kY4m && size >= 0) {
     count_hint_ = (size - int64_t(y4m_->header_bytes())) / int64_t(format_.frame_bytes() + 6);
@@ -108,7 +113,18 @@ size_t ClipInput::payload_bytes() const {
 }
 
 bool ClipInput::read_payload(uint8_t* dst) {
-  return yc48_ ? yc48_->read_payload(dst) : y4m_->read_payload(dst);
+  if (yc48_) return yc48_->read_payload(dst);
+  if (!y4m_->read_payload(dst)) return false;
+  if (format_.bit_depth > 8) {
+    // Samples above 2^b - 1 have a bit set above the sample's bits in the
+    // high byte; they are clamped in the conversion.
+    const uint8_t high_bits = uint8_t(0xFF << (format_.bit_depth - 8));
+    uint8_t seen = 0;
+    const size_t bytes = format_.frame_bytes();
+    for (size_t i = 1; i < bytes; i += 2) seen |= dst[i];
+    if (seen & high_bits) clamped_frames_.fetch_add(1, std::memory_order_relaxed);
+  }
+  return true;
 }
 
 void ClipInput::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {

@@ -2,6 +2,7 @@
 // The clip a run reads: a YUV4MPEG2 file or standard input, raw host frames
 // (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. The
 // file is opened once (see sniffing.h). Frames come out in the host's units.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -51,6 +52,9 @@ class ClipInput {
   size_t payload_bytes() const;
   bool read_payload(uint8_t* dst);
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // Frames read so far that held samples above the bit depth's largest
+  // value (clamped to it).
+  int64_t clamped_frames() const { return clamped_frames_.load(std::memory_order_relaxed); }
   // After the end was reached: checks that a decoding ffmpeg succeeded.
   // Before it: stops the decoder.
   void close(bool reached_end);
@@ -68,4 +72,5 @@ class ClipInput {
   VideoFormat format_;
   std::vector<uint8_t> payload_;  // read_frame()'s
   int64_t count_hint_ = -1;
+  std::atomic<int64_t> clamped_frames_{0};
 };

@@ -1,6 +1,8 @@
 #include "cli/commands/denoise_command.h"
 
 #include <algorithm>
+#include <climits>
+#include <limits>
 #include <optional>
 #include <cstdio>
 #include <unistd.h>
@@ -28,6 +30,10 @@ constexpr int kPreStageReach = 2;
 constexpr int kReadAhead = 2;
 constexpr int kWriteBehind = 2;
 
+int64_t saturating_add(int64_t a, int64_t b) {
+  return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max() : a + b;
+}
+
 }  // namespace
 
 bool field_processing(const DenoiseOptions& options, const VideoFormat& format) {
@@ -46,6 +52,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                   std::to_string(detect_simd_level()) + ")", 2);
   }
   ClipInput input(options.input, options.yc48_size, options.yc48_rate);
+  if (input.kind() != ClipKind::kYc48) {
+    // A clip that carries its size and rate would silently override them.
+    const std::string own = "applies to raw .yc48 input only; " + input.name() + " carries its own";
+    if (options.yc48_size.width > 0) throw ToolError("--size", own + " frame size", 2);
+    if (options.yc48_rate_given) throw ToolError("--fps", own + " frame rate", 2);
+  }
   // Every output is checked against the input and the others before any is
   // made.
   std::vector<std::string> output_names = {options.output};
@@ -76,6 +88,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // Reading runs ahead on its own thread and converting and writing behind
   // on another, so that both overlap with the module's work.
   StreamingSource source(input, kReadAhead);
+  // Frames after the last one a range needs are not read: on a pipe they
+  // may be long in coming.
+  const int64_t widest_margin = int64_t(options.tracks[kFrameTrack]) + kPreStageReach;
+  if (options.range_end >= 0) source.read_no_further_than(saturating_add(options.range_end - 1, widest_margin));
   const int padded_width = source.width();
   WriteBehind writer(output, size_t(padded_width) * size_t(source.height()), padded_width,
                      kWriteBehind);
@@ -108,8 +124,13 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
     source.drop_before(f - margin);
-    source.fill_through(f + margin);
+    source.fill_through(saturating_add(f, margin));
     if (f >= source.decoded()) break;  // the clip ended
+    // The host numbers frames with an int, up to f + margin.
+    if (f > int64_t(INT_MAX) - margin) {
+      throw ToolError(options.input, "frame " + std::to_string(f) + " is past the last frame number the host counts (" +
+                                         std::to_string(INT_MAX - margin) + ")");
+    }
     PIXEL_YC* rendered = writer.acquire();
     if (!host.process(source, int(f), rendered, padded_width)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
@@ -128,6 +149,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                        " frames, none in the requested range");
   }
   if (preview) preview->check_taken();
+  if (input.clamped_frames() > 0) {
+    print_note("warning: " + printable(options.input) + ": " + std::to_string(input.clamped_frames()) +
+               " frame(s) hold samples above " + std::to_string(input.format().max_sample()) +
+               ", the largest " + std::to_string(input.format().bit_depth) + "-bit value; they were read as " +
+               std::to_string(input.format().max_sample()));
+  }
   if (source.end_seen()) summary.frames_in_clip = source.decoded();
   source.stop_reading();
   input.close(source.end_seen());

@@ -207,4 +207,39 @@ TEST_F(ToolAbuse, SignalsLeaveNothingBehindAndIgnoredOnesStayIgnored) {
   EXPECT_TRUE(file("closed.y4m") == reference_clip);
 }
 
+TEST_F(ToolAbuse, ValuesAreCheckedAndWhatIsWrittenReadsBack) {
+  // A rate at the largest the header holds is written and read back.
+  ShellRun rate = sh("$Q -q in.y4m in.yc48 && $Q -q --size 64x48 --fps 999999999:1 in.yc48 fast.y4m && "
+                     "$Q -q fast.y4m back.y4m");
+  EXPECT_EQ(rate.exit_status, 0) << rate.err;
+  expect_failure(sh("$Q -q --size 64x48 in.y4m out.y4m"), 2, "--size: applies to raw .yc48 input only",
+                 "--size for a y4m clip");
+  // Frame numbers past the host's are refused, not overflowed.
+  expect_failure(sh("$Q -q --range 9223372036854775806:9223372036854775807 in.y4m out.y4m"), 1,
+                 "none in the requested range", "huge range");
+  // 10-bit samples above 1023 are clamped with a warning, once.
+  const VideoFormat deep = test_format(64, 48, ChromaFormat::k420, 10);
+  write_y4m(dir.file("deep.y4m"), deep, make_clip(deep, 4, 7));
+  std::string clip = file("deep.y4m");
+  for (size_t at = clip.find("FRAME\n"); at != std::string::npos; at = clip.find("FRAME\n", at + 6)) {
+    clip[at + 6] = char(0xFF);
+    clip[at + 7] = char(0xFF);
+  }
+  write_file(dir.file("deep.y4m"), clip);
+  ShellRun warned = sh("$Q -q deep.y4m deep-out.y4m");
+  EXPECT_EQ(warned.exit_status, 0) << warned.err;
+  EXPECT_EQ(std::count(warned.err.begin(), warned.err.end(), '\n'), 1) << warned.err;
+  EXPECT_NE(warned.err.find("warning: deep.y4m: 4 frame(s) hold samples above 1023"), std::string::npos)
+      << warned.err;
+  // Frame-by-frame interlacing is refused rather than written wrongly.
+  write_file(dir.file("mixed.y4m"), "YUV4MPEG2 W64 H48 F25:1 Im C420jpeg\n" + input.substr(input.find("FRAME")));
+  expect_failure(sh("$Q -q mixed.y4m out.y4m"), 1, "mixed.y4m: interlacing Im", "Im clip");
+  // Every frame of a variable-rate clip passes through ffmpeg once.
+  ShellRun vfr = sh("ffmpeg -loglevel error -f yuv4mpegpipe -i in.y4m "
+                    "-vf \"setpts='if(lt(N,4),N,N*3)/25/TB'\" -fps_mode passthrough -c:v ffv1 vfr.mkv && "
+                    "$Q -q vfr.mkv vfr.y4m");
+  EXPECT_EQ(vfr.exit_status, 0) << vfr.err;
+  EXPECT_EQ(frames_in(file("vfr.y4m")), 8u);
+}
+
 }  // namespace
