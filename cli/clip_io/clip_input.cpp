@@ -29,9 +29,18 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
   const int64_t size = sniffed.size;
   if (kind_ == ClipKind::kFfmpeg) {
     if (sniffed.regular) {
-      // ffmpeg opens a regular file itself, which lets it seek.
+      // ffmpeg opens a regular file itself, which lets it seek; ffprobe
+      // tells first what the y4m pipe would lose.
       ::close(sniffed.fd);
-      decoder_ = start_ffmpeg_decoder(DecoderInput{path, -1}, path);
+      DecoderInput decoder_input{path, -1, ""};
+      if (std::optional<ProbedVideo> probed = probe_video(path)) {
+        colour_source_ = *probed;
+        if (auto raw = raw_layout_for(*probed)) {
+          decoder_input.raw_pixel_format = raw->first;
+          raw_format_ = raw->second;
+        }
+      }
+      decoder_ = start_ffmpeg_decoder(decoder_input, path);
     } else {
       int fds[2];
       if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -39,7 +48,7 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
         throw ToolError(path, std::string("cannot create a pipe: ") + std::strerror(errno));
       }
       try {
-        decoder_ = start_ffmpeg_decoder(DecoderInput{"", fds[0]}, path);
+        decoder_ = start_ffmpeg_decoder(DecoderInput{"", fds[0], ""}, path);
       } catch (...) {
         ::close(fds[0]);
         ::close(fds[1]);
@@ -63,7 +72,11 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
     return;
   }
   try {
-    y4m_ = std::make_unique<Y4mReader>(file_, name_);
+    if (raw_format_) {
+      y4m_ = std::make_unique<Y4mReader>(file_, name_, *raw_format_);
+    } else {
+      y4m_ = std::make_unique<Y4mReader>(file_, name_);
+    }
   } catch (const ToolError&) {
     // A decoder that could not read the file says why on stderr; name it
     // rather than blame the empty stream.
@@ -74,6 +87,7 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
     throw;
   }
   format_ = y4m_->format();
+  if (colour_source_) take_colour_tags(*colour_source_, format_);
   // Im says that each frame header tells its own field order, which the
   // module's settings cannot follow frame by frame.
   if (format_.interlace == Interlace::kMixed) {

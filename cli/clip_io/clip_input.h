@@ -11,6 +11,7 @@
 
 #include "cli/conversion.h"
 #include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_probe.h"
 #include "cli/clip_io/file_identity.h"
 #include "cli/clip_io/input_feeder.h"
 #include "cli/clip_io/sniffing.h"
@@ -72,5 +73,7 @@ class ClipInput {
   VideoFormat format_;
   std::vector<uint8_t> payload_;  // read_frame()'s
   int64_t count_hint_ = -1;
+  std::optional<ProbedVideo> colour_source_;  // what ffprobe told
+  std::optional<VideoFormat> raw_format_;     // of a raw pipe from ffmpeg
   std::atomic<int64_t> clamped_frames_{0};
 };

@@ -46,7 +46,12 @@ ClipOutput::ClipOutput(const OutputTarget& target, const VideoFormat& format, bo
     // or its standard output, which is the tool's.
     std::string destination = target.kind == TargetKind::kStandardOutput ? "pipe:1" : pending_->write_path();
     if (target.kind != TargetKind::kStandardOutput) pending_->close_file();
-    encoder_ = start_ffmpeg_encoder(encoder_args, destination, name_);
+    // Colour tags that the y4m pipe cannot carry go to the encoder directly.
+    std::vector<std::string> tags;
+    if (!format.colour_matrix.empty()) tags.insert(tags.end(), {"-colorspace", format.colour_matrix});
+    if (!format.colour_primaries.empty()) tags.insert(tags.end(), {"-color_primaries", format.colour_primaries});
+    if (!format.colour_transfer.empty()) tags.insert(tags.end(), {"-color_trc", format.colour_transfer});
+    encoder_ = start_ffmpeg_encoder(tags, encoder_args, destination, name_);
     file_ = encoder_.pipe();
   } else {
     file_ = pending_->file();

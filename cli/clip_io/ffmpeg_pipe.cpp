@@ -231,18 +231,32 @@ ChildPipe start_ffmpeg_decoder(const DecoderInput& input, const std::string& sub
   // repeated to make a variable frame rate constant.
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-i",
                                    input.path.empty() ? "pipe:0" : local_file_url(input.path),
-                                   "-map", "0:v:0", "-vf", kDecodeFormats, "-fps_mode", "passthrough",
-                                   "-strict", "-1", "-f", "yuv4mpegpipe", "pipe:1"};
+                                   "-map", "0:v:0", "-fps_mode", "passthrough"};
+  if (input.raw_pixel_format.empty()) {
+    args.insert(args.end(), {"-vf", kDecodeFormats, "-strict", "-1", "-f", "yuv4mpegpipe", "pipe:1"});
+  } else {
+    args.insert(args.end(), {"-pix_fmt", input.raw_pixel_format, "-f", "rawvideo", "pipe:1"});
+  }
   if (!input.path.empty()) return spawn_with_pipe(args, false, subject);
   args.erase(args.begin() + 4);  // -nostdin: ffmpeg reads the clip from its standard input
   return spawn_with_pipe(args, false, subject, input.fd);
 }
 
-ChildPipe start_ffmpeg_encoder(const std::vector<std::string>& encoder_args,
+ChildPipe start_ffprobe(const std::string& ffprobe, const std::string& path) {
+  return spawn_with_pipe({ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                          "stream=width,height,pix_fmt,r_frame_rate,avg_frame_rate,sample_aspect_ratio,"
+                          "field_order,color_range,color_space,color_primaries,color_transfer",
+                          "-of", "default=nw=1", local_file_url(path)},
+                         false, path);
+}
+
+ChildPipe start_ffmpeg_encoder(const std::vector<std::string>& tags,
+                               const std::vector<std::string>& encoder_args,
                                const std::string& output, const std::string& target) {
   std::string ffmpeg = require_ffmpeg(target);
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin",
                                     "-f", "yuv4mpegpipe", "-i", "pipe:0"};
+  args.insert(args.end(), tags.begin(), tags.end());
   args.insert(args.end(), encoder_args.begin(), encoder_args.end());
   args.push_back("-y");
   args.push_back(output == "pipe:1" ? output : local_file_url(output));

@@ -51,6 +51,8 @@ class ChildPipe {
 struct DecoderInput {
   std::string path;  // "" when read from `fd`
   int fd = -1;
+  // ffmpeg's name of a raw layout to write instead of y4m ("" for y4m).
+  std::string raw_pixel_format;
 };
 
 // Starts "ffmpeg ... -i input ... -f yuv4mpegpipe pipe:1"; the stream holds a
@@ -58,11 +60,17 @@ struct DecoderInput {
 // every frame decoded.
 ChildPipe start_ffmpeg_decoder(const DecoderInput& input, const std::string& subject);
 
-// Starts "ffmpeg -f yuv4mpegpipe -i pipe:0 <encoder_args> -y output"; the
-// output format follows the extension of `output` ("pipe:1": the tool's
-// standard output).
-ChildPipe start_ffmpeg_encoder(const std::vector<std::string>& encoder_args,
+// Starts "ffmpeg -f yuv4mpegpipe -i pipe:0 <tags> <encoder_args> -y output";
+// the output format follows the extension of `output` ("pipe:1": the tool's
+// standard output); `tags` (the input's colour tags) come first, so that the
+// user's arguments can override them.
+ChildPipe start_ffmpeg_encoder(const std::vector<std::string>& tags,
+                               const std::vector<std::string>& encoder_args,
                                const std::string& output, const std::string& target);
+
+// Starts ffprobe printing the first video stream's geometry, pixel format,
+// rates, field order and colour tags as key=value lines.
+ChildPipe start_ffprobe(const std::string& ffprobe, const std::string& path);
 
 // Splits a string of encoder arguments at spaces; single or double quotes
 // group words, a backslash escapes the next character.

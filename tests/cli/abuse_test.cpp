@@ -183,6 +183,23 @@ TEST_F(ToolAbuse, FfmpegTroubleIsOneLineOfOurs) {
   EXPECT_EQ(temporaries(), std::vector<std::string>{});
 }
 
+TEST_F(ToolAbuse, FfmpegCarriesWhatItsY4mPipeCannot) {
+  // Odd widths above 8 bits, 4:2:0 and 4:2:2, and the colour tags.
+  for (const char* layout : {"yuv420p10le", "yuv422p12le"}) {
+    const std::string make = std::string("ffmpeg -loglevel error -f lavfi -i testsrc=size=65x49:rate=25 ") +
+                             "-frames:v 4 -pix_fmt " + layout + " -c:v ffv1 odd.mkv -y";
+    ShellRun odd = sh(make + " && $Q -q odd.mkv odd.y4m");
+    EXPECT_EQ(odd.exit_status, 0) << layout << "\n" << odd.err;
+    EXPECT_EQ(frames_in(file("odd.y4m")), 4u) << layout;
+  }
+  ShellRun tags = sh("ffmpeg -loglevel error -f yuv4mpegpipe -i in.y4m -colorspace bt709 -color_primaries bt709 "
+                     "-color_trc bt709 -c:v ffv1 tagged.mkv && $Q -q tagged.mkv out.mkv && "
+                     "ffprobe -v error -show_entries stream=color_space,color_primaries,color_transfer "
+                     "-of default=nw=1 out.mkv");
+  EXPECT_EQ(tags.exit_status, 0) << tags.err;
+  EXPECT_EQ(tags.out, "color_space=bt709\ncolor_transfer=bt709\ncolor_primaries=bt709\n");
+}
+
 TEST_F(ToolAbuse, SignalsLeaveNothingBehindAndIgnoredOnesStayIgnored) {
   // The clip arrives slowly, so that the signal comes while it is written.
   const std::string slow = "{ head -c 20000 in.y4m; sleep 1; tail -c +20001 in.y4m; } | ";
