@@ -80,6 +80,15 @@ TEST_F(ToolAbuse, OutputsAreWrittenInPlaceOrCommittedTogether) {
                      "test -p f.y4m || exit 8; exit $s");
   EXPECT_EQ(fifo.exit_status, 0) << fifo.err;
   EXPECT_TRUE(file("got.y4m") == reference_clip);
+  // A device is written into, and a failed write says why.
+  if (file_exists("/dev/full")) {
+    expect_failure(sh("ln -s /dev/full full.y4m; $Q -q in.y4m full.y4m"), 1,
+                   "full.y4m: write failed: No space left on device", "video to /dev/full");
+    expect_failure(sh("ln -s /dev/full full.png; $Q -q --preview 2:full.png in.y4m out.y4m"), 1,
+                   "full.png: writing the PNG failed: write failed: No space left on device", "PNG to /dev/full");
+    EXPECT_EQ(sh("test -c /dev/full && test -L full.y4m").exit_status, 0);
+    EXPECT_FALSE(file_exists(dir.file("out.y4m")));
+  }
   // A preview that cannot be written leaves the old output as it was.
   ShellRun preview = sh("echo old >out.y4m; $Q -q --preview 2:nodir/p.png in.y4m out.y4m");
   expect_failure(preview, 1, "nodir/p.png", "preview in a missing folder");
@@ -124,6 +133,7 @@ TEST_F(ToolAbuse, NoRunHangs) {
   ShellRun both = sh("$Q -q --range 1:3 in.mkv out.mkv", 30);
   EXPECT_FALSE(both.timed_out);
   EXPECT_EQ(both.exit_status, 0) << both.err;
+  EXPECT_EQ(both.err, "") << "the decoder stopped early must not complain of a broken pipe";
   // A FIFO is opened once.
   ShellRun fifo = sh("mkfifo p.y4m; cat in.y4m >p.y4m & $Q -q p.y4m fifo.y4m; s=$?; wait; exit $s", 30);
   EXPECT_EQ(fifo.exit_status, 0) << fifo.err;
