@@ -42,10 +42,13 @@ ClipOutput::ClipOutput(const OutputTarget& target, const VideoFormat& format, bo
   }
   pending_ = std::make_unique<PendingOutput>(target);
   if (kind_ == ClipKind::kFfmpeg) {
-    // ffmpeg writes the file itself: the temporary one, the target in place,
-    // or its standard output, which is the tool's.
-    std::string destination = target.kind == TargetKind::kStandardOutput ? "pipe:1" : pending_->write_path();
-    if (target.kind != TargetKind::kStandardOutput) pending_->close_file();
+    // ffmpeg writes the file itself: the temporary one, or a FIFO or a
+    // device by its name, which the tool keeps open until the encoder is
+    // done (a reader of a FIFO sees its end only when the last writer
+    // closes); the tool's standard output it inherits.
+    std::string destination =
+        target.kind == TargetKind::kStandardOutput ? "pipe:1" : pending_->write_path();
+    if (target.temporary()) pending_->close_file();
     // Colour tags that the y4m pipe cannot carry go to the encoder directly.
     std::vector<std::string> tags;
     if (!format.colour_matrix.empty()) tags.insert(tags.end(), {"-colorspace", format.colour_matrix});

@@ -54,9 +54,10 @@ std::string meaningful_line(const std::string& log) {
 }
 
 // Runs argv with one end of a new pipe as its standard input (child_reads)
-// or standard output, and `stdin_fd` (when not -1) as its standard input.
+// or standard output, and `other_fd` (when not -1) as its other standard
+// stream: its output when it reads the pipe, its input when it writes it.
 ChildPipe spawn_with_pipe(const std::vector<std::string>& args, bool child_reads,
-                          const std::string& subject, int stdin_fd = -1) {
+                          const std::string& subject, int other_fd = -1) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) {
     throw ToolError(subject, std::string("cannot create a pipe: ") + std::strerror(errno));
@@ -74,7 +75,7 @@ ChildPipe spawn_with_pipe(const std::vector<std::string>& args, bool child_reads
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, child_end, child_reads ? 0 : 1);
-  if (stdin_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stdin_fd, 0);
+  if (other_fd >= 0) posix_spawn_file_actions_adddup2(&actions, other_fd, child_reads ? 1 : 0);
   posix_spawn_file_actions_adddup2(&actions, log_fd, 2);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);

@@ -80,6 +80,9 @@ TEST_F(ToolAbuse, OutputsAreWrittenInPlaceOrCommittedTogether) {
                      "test -p f.y4m || exit 8; exit $s");
   EXPECT_EQ(fifo.exit_status, 0) << fifo.err;
   EXPECT_TRUE(file("got.y4m") == reference_clip);
+  ShellRun encoded = sh("mkfifo f.mkv; cat f.mkv >got.mkv & $Q -q --encoder-args '-c:v ffv1' in.y4m f.mkv; "
+                        "s=$?; wait; test -p f.mkv || exit 8; $Q -q got.mkv got-back.y4m || exit 9; exit $s", 30);
+  EXPECT_EQ(encoded.exit_status, 0) << encoded.err;
   // A device is written into, and a failed write says why.
   if (file_exists("/dev/full")) {
     expect_failure(sh("ln -s /dev/full full.y4m; $Q -q in.y4m full.y4m"), 1,
