@@ -4,7 +4,7 @@
 # 720x480 and 1920x1080, two threads each, side by side with the ratio of
 # each rate to vaguedenoiser's.
 #
-#   bench/compare.sh [BUILD_DIR]        (default: build)
+#   bench/compare.sh [BUILD_DIR]        (default: build/release, the README's)
 #
 # Environment: WORK (scratch directory, default a fresh temporary one, removed
 # at the end unless given), FRAMES_SD / FRAMES_HD (clip lengths, default 200
@@ -13,7 +13,7 @@
 # the rounds take turns so that a busy spell of the machine touches them all
 # alike).
 #
-# The module's rate comes from build/bench/bench_end_to_end (stepping forward
+# The module's rate comes from BUILD_DIR/bench/bench_end_to_end (stepping forward
 # one frame per call in the stand-in host, default settings, N = 5, two
 # workers); the tool's from `quietloom INPUT -` on the clip (y4m in and out,
 # conversions included): its steady rate, from the wall-clock time of the
@@ -23,7 +23,7 @@
 # over the whole clip, decoding of the y4m input included.
 set -euo pipefail
 
-build=${1:-build}
+build=${1:-build/release}
 frames_sd=${FRAMES_SD:-200}
 frames_hd=${FRAMES_HD:-80}
 min_time=${MIN_TIME:-3}

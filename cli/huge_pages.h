@@ -11,7 +11,8 @@
 // again once, at the very beginning, with the tunable added.
 //
 // QUIETLOOM_HUGE_PAGES in the environment (with any value, say 0) turns this
-// off; the restarted tool finds it set to 1.
+// off. The restarted tool puts the environment back as it was before it
+// starts anything, so that ffmpeg runs with the user's settings.
 
 // Returns only when it does not restart (or the restart failed); call it
 // before anything else, with main's argv.

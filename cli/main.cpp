@@ -3,16 +3,19 @@
 #include <exception>
 #include <new>
 
-#include "cli/compare_command.h"
-#include "cli/demo_command.h"
+#include "cli/commands/compare_command.h"
+#include "cli/commands/demo_command.h"
 #include "cli/huge_pages.h"
 #include "cli/options.h"
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
+#include "cli/progress.h"
 #include "cli/signals.h"
+#include "cli/standard_streams.h"
 #include "cli/tool_error.h"
 
 int main(int argc, char** argv) {
   restart_with_huge_pages(argv);
+  open_missing_standard_streams();
   install_signal_handling();
   try {
     CommandLine line = parse_command_line(argc, argv, *GetFilterTable(), stdout, stderr);
@@ -30,13 +33,13 @@ int main(int argc, char** argv) {
         return 0;
     }
   } catch (const ToolError& e) {
-    std::fprintf(stderr, "quietloom: %s\n", e.what());
+    print_note(e.what());
     return e.exit_status();
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "quietloom: out of memory\n");
+    print_note("out of memory");
     return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quietloom: %s\n", e.what());
+    print_note(printable(e.what()));
     return 1;
   }
   return 1;

@@ -1,9 +1,10 @@
 #include "cli/options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 
-#include "cli/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
 #include "cli/tool_error.h"
 
 const char* const kTrackOptionNames[kTrackCount] = {
@@ -60,6 +61,75 @@ std::string with_range(const FILTER_DLL& table, int track) {
          ", default " + std::to_string(table.track_default[track]) + "]";
 }
 
+// The value of a flag written as --flag=VALUE: 1, 0 or -1 when it is
+// neither a yes nor a no.
+int flag_value(const std::string& text) {
+  static const char* const kYes[] = {"1", "true", "on", "yes"};
+  static const char* const kNo[] = {"0", "false", "off", "no"};
+  for (const char* word : kYes) {
+    if (text == word) return 1;
+  }
+  for (const char* word : kNo) {
+    if (text == word) return 0;
+  }
+  return -1;
+}
+
+// The arguments as the parser should see them. "--flag=VALUE" becomes
+// "--flag" or "--no-flag" (a value that is neither yes nor no is an error
+// naming the flag, where the parser would accept any number or fail with a
+// message of its own); "--option=" with nothing after the '=' is an error
+// rather than an empty value or a value taken from the next argument.
+std::vector<std::string> normalised_arguments(int argc, const char* const* argv) {
+  std::vector<std::string> flags;
+  for (int i = 0; i < kCheckCount; ++i) flags.push_back(kCheckOptionNames[i]);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--") {
+      for (; i < argc; ++i) args.push_back(argv[i]);
+      break;
+    }
+    size_t equals = arg.find('=');
+    if (i == 0 || arg.rfind("--", 0) != 0 || equals == std::string::npos) {
+      args.push_back(arg);
+      continue;
+    }
+    const std::string name = arg.substr(0, equals), value = arg.substr(equals + 1);
+    if (value.empty()) usage_error(name, "needs a value after '='");
+    bool negated = name.rfind("--no-", 0) == 0;
+    const std::string positive = negated ? "--" + name.substr(5) : name;
+    const bool is_flag = std::find(flags.begin(), flags.end(), positive) != flags.end() ||
+                         name == "--progress" || name == "--quiet";
+    if (!is_flag) {
+      args.push_back(arg);
+      continue;
+    }
+    int on = flag_value(value);
+    if (on < 0) usage_error(name, "takes no value, or one of 1, 0, true, false, on, off, yes, no; got '" + value + "'");
+    if (name == "--progress" || name == "--quiet") {
+      if (on) args.push_back(name);
+      continue;
+    }
+    args.push_back((on != 0) != negated ? positive : "--no-" + positive.substr(2));
+  }
+  return args;
+}
+
+// An integer option's check: a number in low..high.
+CLI::Validator integer_in(int64_t low, int64_t high) {
+  return CLI::Validator(
+      [low, high](std::string& value) -> std::string {
+        int64_t v = 0;
+        if (!parse_integer(value, v)) return "expected an integer, got '" + value + "'";
+        if (v < low || v > high) {
+          return value + " is out of range " + std::to_string(low) + ".." + std::to_string(high);
+        }
+        return "";
+      },
+      "", "");
+}
+
 }  // namespace
 
 void check_filter_table(const FILTER_DLL& table) {
@@ -105,6 +175,11 @@ Rational parse_rate(const std::string& option, const std::string& text) {
                 : parse_integer(view.substr(0, colon), rate.num) &&
                       parse_integer(view.substr(colon + 1), rate.den);
   if (!ok || rate.num <= 0 || rate.den <= 0) usage_error(option, "expected N or N:D, got '" + text + "'");
+  // A YUV4MPEG2 header holds at most nine digits on either side; a rate the
+  // tool writes must be one it (and others) can read back.
+  if (rate.num > kMaxRateTerm || rate.den > kMaxRateTerm) {
+    usage_error(option, "N and D must be at most " + std::to_string(kMaxRateTerm) + ", got '" + text + "'");
+  }
   return rate;
 }
 
@@ -152,16 +227,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     app.add_option(name, denoise.tracks[size_t(i)], std::string(kTrackHelp[i]) + with_range(table, i))
         ->type_name("N")
         ->group("Settings")
-        ->check(CLI::Validator(
-            [low, high](std::string& value) -> std::string {
-              int64_t v = 0;
-              if (!parse_integer(value, v)) return "expected an integer, got '" + value + "'";
-              if (v < low || v > high) {
-                return value + " is out of range " + std::to_string(low) + ".." + std::to_string(high);
-              }
-              return "";
-            },
-            "", ""));
+        ->check(integer_in(low, high));
   }
   CLI::Option* check_options[kCheckCount];
   for (int i = 0; i < kCheckCount; ++i) {
@@ -183,7 +249,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
 
   std::string range_text, preview_text, size_text, fps_text, encoder_text;
   app.add_option("--threads", denoise.threads, "worker threads of the host (default: one per core)")
-      ->check(CLI::Range(1, 256));
+      ->check(integer_in(1, 256));
   app.add_option("--simd", denoise.simd, "engine level: 1 = SSE, 2 = SSE3 (default: what the processor has)")
       ->check(CLI::IsMember({1, 2}));
   app.add_option("--range", range_text, "write only output frames A..B-1 ('A:' = from A to the end)")
@@ -205,10 +271,18 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
 
   CLI::App* demo = app.add_subcommand("demo", "generate a noisy test clip, denoise it and report the gain");
   demo->add_option("DIR", result.demo.directory, "where to write the clips and the preview (default ./quietloom-demo)");
-  demo->add_option("--threads", result.demo.threads, "worker threads of the host")->check(CLI::Range(1, 256));
+  demo->add_option("--threads", result.demo.threads, "worker threads of the host")->check(integer_in(1, 256));
 
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = normalised_arguments(argc, argv);
+    // CLI11 takes the arguments last first.
+    std::reverse(args.begin(), args.end());
+    args.pop_back();  // the program's name
+    app.parse(args);
+  } catch (const ToolError& e) {
+    std::fprintf(err, "quietloom: %s\n", e.what());
+    result.exit_status = e.exit_status();
+    return result;
   } catch (const CLI::CallForHelp&) {
     std::fputs(app.help().c_str(), out);
     return result;
@@ -216,12 +290,30 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     std::fprintf(out, "%s\n", e.what());
     return result;
   } catch (const CLI::ParseError& e) {
-    std::fprintf(err, "quietloom: %s (see quietloom --help)\n", e.what());
+    std::fprintf(err, "quietloom: %s (see quietloom --help)\n", printable(e.what()).c_str());
+    result.exit_status = 2;
+    return result;
+  } catch (const std::exception& e) {
+    // A value the parser could not convert, with a message that names
+    // nothing: the options are checked above, so this is a safety net.
+    std::fprintf(err, "quietloom: bad option value (%s; see quietloom --help)\n", printable(e.what()).c_str());
     result.exit_status = 2;
     return result;
   }
 
   try {
+    // A clip or a setting given with a command would be ignored by it.
+    if (compare->parsed() || demo->parsed()) {
+      const std::string command = compare->parsed() ? "compare" : "demo";
+      if (!denoise.input.empty()) {
+        usage_error(denoise.input, "a clip cannot be given with the '" + command + "' command (see quietloom --help)");
+      }
+      for (const CLI::Option* option : app.get_options()) {
+        if (option->count() > 0 && option->get_name() != "--help" && option->get_name() != "--version") {
+          usage_error(option->get_name(), "does not apply to the '" + command + "' command; give it after the command if it takes it");
+        }
+      }
+    }
     if (compare->parsed()) {
       if (!compare_size.empty()) result.compare.yc48_size = parse_frame_size("--size", compare_size);
       result.command = Command::kCompare;
@@ -238,7 +330,10 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
     if (!preview_text.empty()) denoise.preview = parse_preview(preview_text);
     if (!size_text.empty()) denoise.yc48_size = parse_frame_size("--size", size_text);
-    if (!fps_text.empty()) denoise.yc48_rate = parse_rate("--fps", fps_text);
+    if (!fps_text.empty()) {
+      denoise.yc48_rate = parse_rate("--fps", fps_text);
+      denoise.yc48_rate_given = true;
+    }
     denoise.encoder_args = split_arguments(encoder_text);
   } catch (const ToolError& e) {
     std::fprintf(err, "quietloom: %s\n", e.what());

@@ -21,6 +21,9 @@ constexpr int kFieldCheck = 0;
 extern const char* const kTrackOptionNames[kTrackCount];
 extern const char* const kCheckOptionNames[kCheckCount];
 
+// The largest term of a frame rate that a YUV4MPEG2 header carries.
+constexpr int64_t kMaxRateTerm = 999999999;
+
 struct FrameSize {
   int width = 0;
   int height = 0;
@@ -47,6 +50,7 @@ struct DenoiseOptions {
   std::optional<PreviewRequest> preview;
   FrameSize yc48_size;       // needed for .yc48 input
   Rational yc48_rate{25, 1}; // frame rate written for .yc48 input
+  bool yc48_rate_given = false;  // --fps was on the command line
   std::vector<std::string> encoder_args;
 };
 

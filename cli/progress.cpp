@@ -8,6 +8,20 @@ ProgressDisplay::ProgressDisplay(bool enabled, int64_t total, std::FILE* stream)
       start_(std::chrono::steady_clock::now()), last_draw_(start_),
       terminal_(isatty(fileno(stream)) == 1) {}
 
+namespace {
+// The stream whose last line is an unfinished progress line, or null.
+std::FILE* g_open_line = nullptr;
+}  // namespace
+
+void print_note(const std::string& text) {
+  if (g_open_line) {
+    std::fputs("\r\033[K", g_open_line);
+    g_open_line = nullptr;
+  }
+  std::fprintf(stderr, "quietloom: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 void format_duration(double seconds, char* out, size_t size) {
   long s = std::lround(seconds < 0 ? 0 : seconds);
   if (s >= 3600) std::snprintf(out, size, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
@@ -32,7 +46,10 @@ void ProgressDisplay::draw(int64_t done) {
   }
   // On a terminal the line is redrawn in place (and cleared past its end); a
   // log file gets one line per update.
-  if (terminal_) std::fprintf(stream_, "\r%s\033[K", line);
+  if (terminal_) {
+    std::fprintf(stream_, "\r%s\033[K", line);
+    g_open_line = stream_;
+  }
   else std::fprintf(stream_, "%s\n", line);
   std::fflush(stream_);
   drawn_ = true;
@@ -51,4 +68,5 @@ void ProgressDisplay::finish(int64_t done) {
   if (!enabled_) return;
   draw(done);
   if (terminal_) std::fputc('\n', stream_);
+  g_open_line = nullptr;
 }

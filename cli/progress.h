@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 class ProgressDisplay {
  public:
@@ -26,6 +27,10 @@ class ProgressDisplay {
   bool terminal_;
   bool drawn_ = false;
 };
+
+// Prints "quietloom: TEXT" as a line of its own on standard error, after
+// clearing a progress line drawn on a terminal.
+void print_note(const std::string& text);
 
 // "1:02:03" or "2:03".
 void format_duration(double seconds, char* out, size_t size);

@@ -24,7 +24,7 @@ void ReadAhead::run() {
     bool skip = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || ready_.size() < ahead_; });
+      changed_.wait(lock, [&] { return stopping_ || (ready_.size() < ahead_ && index <= last_); });
       if (stopping_) return;
       skip = index < skip_before_;
       if (!skip && !spare_.empty()) {
@@ -94,6 +94,14 @@ bool ReadAhead::skip() {
 void ReadAhead::skip_before(int64_t n) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (n > skip_before_) skip_before_ = n;
+}
+
+void ReadAhead::read_no_further_than(int64_t last) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last_ = last;
+  }
+  changed_.notify_all();
 }
 
 void ReadAhead::recycle(std::vector<uint8_t>&& storage) {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/clip_input.h"
+#include "cli/clip_io/clip_input.h"
 
 class ReadAhead {
  public:
@@ -34,6 +34,9 @@ class ReadAhead {
   // skip_before(n) are passed over by the reader without being kept.
   bool skip();
   void skip_before(int64_t n);
+  // The reader stops before frame last + 1 and waits there (as it waits for
+  // room), so that nothing after the last frame needed is read.
+  void read_no_further_than(int64_t last);
   // Gives a frame's storage back for reuse.
   void recycle(std::vector<uint8_t>&& storage);
 
@@ -58,6 +61,7 @@ class ReadAhead {
   std::deque<Entry> ready_;                   // decoded, not yet taken
   std::vector<std::vector<uint8_t>> spare_;   // storage for the reader to reuse
   int64_t skip_before_ = 0;
+  int64_t last_ = INT64_MAX;
   bool stopping_ = false;
   std::thread thread_;
 };

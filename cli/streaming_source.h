@@ -1,8 +1,8 @@
 #pragma once
-// The clip as the stand-in host sees it, held only as a sliding window of
-// frames in their stored form (a frame's bytes as read, a quarter of the
-// host frame's size for 8-bit 4:2:0), so that memory stays bounded however
-// long the clip is. A frame is converted to the host's units when the host
+// The clip as the stand-in host sees it (its FrameSource), held only as a
+// sliding window of frames in their stored form (a frame's bytes as read, a
+// quarter of the host frame's size for 8-bit 4:2:0), so that memory stays
+// bounded however long the clip is. A frame is converted to the host's units when the host
 // fetches it, straight into the host's buffer.
 //
 // To render frame f the module asks for frames f - R - 2 .. f + R + 2 at
@@ -15,8 +15,10 @@
 // directions, the new columns and rows mirrored about the last column and row
 // (which are not repeated). The module pads to those sizes itself but leaves
 // the padding columns of the frames it fetches as the buffers hold them;
-// padding them here gives it picture content there, and the run loop crops
-// the result back to the clip's size.
+// padding them here gives it picture content there, and the output writes
+// only the clip's own columns and rows of the result. A run that ends before
+// the clip does tells the reader the last frame it needs, and nothing after
+// it is read.
 //
 // The module needs the clip's length only to mirror at the end and to leave
 // out neighbours past it, that is only to know whether the clip ends within
@@ -28,7 +30,7 @@
 #include <deque>
 #include <vector>
 
-#include "cli/clip_input.h"
+#include "cli/clip_io/clip_input.h"
 #include "cli/read_ahead.h"
 #include "host/stand_in_host.h"
 
@@ -51,6 +53,8 @@ class StreamingSource : public FrameSource {
   // Forgets the frames before `first`; skips (reads without converting)
   // frames before `first` that were not yet decoded.
   void drop_before(int64_t first);
+  // Frames after `last` are never read (the run does not need them).
+  void read_no_further_than(int64_t last) { reader_.read_no_further_than(last); }
   // Stops decoding; the input is not read after this returns.
   void stop_reading();
 

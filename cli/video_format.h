@@ -35,6 +35,9 @@ struct VideoFormat {
   Rational frame_rate{25, 1};
   Rational aspect{0, 0};        // 0:0 = unknown
   bool aspect_stated = false;
+  // Colour tags of a clip decoded by ffmpeg, in ffmpeg's names ("bt709"),
+  // "" when unknown; a y4m header carries none.
+  std::string colour_matrix, colour_primaries, colour_transfer;
 
   int chroma_width() const { return chroma == ChromaFormat::k444 ? width : (width + 1) / 2; }
   int chroma_height() const { return chroma == ChromaFormat::k420 ? (height + 1) / 2 : height; }

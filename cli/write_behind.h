@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/clip_output.h"
+#include "cli/clip_io/clip_output.h"
 
 class WriteBehind {
  public:

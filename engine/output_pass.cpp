@@ -26,7 +26,10 @@ inline int16_t gamma_curve(const int16_t* lut, int16_t sample) {
   return lut[index];
 }
 
-// Plane row holding output row y.
+// Plane row holding output row y. In field mode the planes hold the two
+// fields one above the other, each centred in its half of the H rows: output
+// row y is row y / 2 of field y % 2. Otherwise the frame is centred in the
+// plane.
 inline int32_t plane_row(const OutputJob& job, int32_t y) {
   const int32_t H = job.planes->H;
   if (job.field_mode) return (H - job.h) / 4 + (y % 2) * (H / 2) + y / 2;
@@ -52,6 +55,8 @@ void output_rows(const OutputJob& job, int half, int part, int start, int end) {
   int16_t* luma = planes.PartLineBuffers[part];
   const float k = rounding_offset(job.offset_y);
   for (int32_t r = start; r < end / 2; ++r) {
+    // Row r of `half`: in field mode line r of field `half`, output row
+    // 2r + half; otherwise row r of the frame's upper or lower half.
     const int32_t y = job.field_mode ? 2 * r + half : half * (job.h / 2) + r;
     const int32_t q = plane_row(job, y);
     convert_luma_line(job.w, luma, planes.LumaWorkPlane + static_cast<int64_t>(q) * W + luma_left,

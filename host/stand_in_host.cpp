@@ -65,8 +65,8 @@ struct StandInHost::Impl {
   // The EXFUNC services.
   static BOOL filter_window_update(FILTER* fp) {
     Impl& host = active_host();
-    if (!host.own_record(fp)) return 0;
     ++host.counters.filter_window_update_calls;
+    if (!host.own_record(fp)) return 0;
     return 1;
   }
 

@@ -38,6 +38,8 @@ struct HostOptions {
                        // (a size below the clip's stops the program)
 };
 
+// Every service call counts in its service's counter, whatever its context;
+// one with a foreign context counts in foreign_context_calls as well.
 struct HostCounters {
   int set_cache_size_calls = 0;
   int last_cache_size = 0;         // the d argument of the last call

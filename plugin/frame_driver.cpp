@@ -113,7 +113,7 @@ BOOL func_proc(FILTER* fp, FILTER_PROC_INFO* fpip) {
   fpip->w = padded_w;
   fpip->h = padded_h;
   const int32_t n_slots = WindowCount;
-  const int32_t frame = std::max(fpip->frame, 0);
+  const int32_t frame = current_frame(*fpip);
   for (int32_t k = -radius; k <= radius; ++k) {
     const int32_t n = frame + k;
     const int32_t slot = ((n % n_slots) + n_slots) % n_slots;

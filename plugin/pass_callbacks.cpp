@@ -64,7 +64,7 @@ void spatial_callback(int thread_id, int thread_num, void* params, void* info) {
 void temporal_callback(int thread_id, int thread_num, void*, void* info) {
   const auto* fpip = static_cast<const FILTER_PROC_INFO*>(info);
   TemporalJob job;
-  job.frame = fpip->frame;
+  job.frame = current_frame(*fpip);
   job.simd_level = engine_simd_level();
   job.params = &FilterParams;
   job.planes = &Planes;

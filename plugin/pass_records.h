@@ -7,6 +7,11 @@
 
 #include "plugin/host_api.h"
 
+// The frame a call renders, as the driver fills the slot cache for it and
+// as the temporal pass looks the slots up: a negative number from a host
+// counts as frame 0 in both.
+inline int32_t current_frame(const FILTER_PROC_INFO& fpip) { return fpip.frame < 0 ? 0 : fpip.frame; }
+
 struct PreStageParams {
   const PIXEL_YC* source;
   const PIXEL_YC* previous;  // mosquito pass only

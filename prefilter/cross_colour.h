@@ -8,7 +8,7 @@
 
 struct CrossColourJob {
   PIXEL_YC* cur = nullptr;          // written in place (chroma only)
-  const PIXEL_YC* prev2 = nullptr;  // frames outside the clip are `cur` itself
+  const PIXEL_YC* prev2 = nullptr;  // null for a frame outside the clip: `cur` stands in
   const PIXEL_YC* prev1 = nullptr;
   const PIXEL_YC* next1 = nullptr;
   const PIXEL_YC* next2 = nullptr;

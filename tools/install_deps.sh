@@ -16,3 +16,27 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
+
+# The 32-bit Windows plug-in runs under Debian's 32-bit wine, which needs the
+# i386 architecture and a kernel that runs 32-bit programs (some have that
+# turned off; the 32-bit checks are then skipped and say so).
+runs_32_bit() {
+  local probe
+  probe=$(mktemp)
+  printf 'int main(void){return 0;}' | gcc -m32 -x c - -o "$probe" 2>/dev/null && "$probe" 2>/dev/null
+  local status=$?
+  rm -f "$probe"
+  return $status
+}
+if runs_32_bit; then
+  if ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      $sudo_cmd dpkg --add-architecture i386
+    fi
+    $sudo_cmd apt-get update -qq
+    $sudo_cmd apt-get install -y -qq wine32:i386
+  fi
+else
+  echo "install_deps: this kernel runs no 32-bit program; 32-bit wine is not installed" \
+       "(the 32-bit checks run under qemu or are skipped)"
+fi

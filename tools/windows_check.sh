@@ -4,7 +4,8 @@
 #   - Linux x86-64: quietloom.so through the plug-in runner (the reference);
 #   - Linux 32-bit x86 (under qemu-i386 where the kernel runs no 32-bit
 #     program) with the x87 unit at 64-bit extended precision;
-#   - 32-bit Windows under wine, where 32-bit wine can start (skipped if not);
+#   - 32-bit Windows under 32-bit wine, where it is installed and the kernel
+#     runs 32-bit programs (skipped with the reason if not);
 #   - 64-bit Windows under 64-bit wine, headless;
 # each with the default settings and with every stage on, compared byte for
 # byte. Then the settings-window button under a virtual X display, and
@@ -82,12 +83,20 @@ x86_32_dir=build/x86-32
 [ -f "$x86_32_dir/CMakeCache.txt" ] || x86_32_dir=$out/x86-32
 step "32-bit Linux with the x87 unit at extended precision ($x86_32_dir)"
 run32=()
+native32=yes
+skip_linux32=""
 if ! (printf 'int main(){return 0;}' | gcc -m32 -x c - -o "$out/probe32" && "$out/probe32") \
     2>/dev/null; then
-  need qemu-i386
-  run32=(qemu-i386)
+  native32=""
+  if command -v qemu-i386 >/dev/null; then
+    run32=(qemu-i386)
+  else
+    skip_linux32="this kernel runs no 32-bit program and qemu-i386 is not installed"
+  fi
 fi
-if build "$x86_32_dir" -DQUIETLOOM_TESTS=OFF -DQUIETLOOM_BENCH=OFF -DQUIETLOOM_CLI=OFF \
+if [ -n "$skip_linux32" ]; then
+  echo "   skipped: $skip_linux32"
+elif build "$x86_32_dir" -DQUIETLOOM_TESTS=OFF -DQUIETLOOM_BENCH=OFF -DQUIETLOOM_CLI=OFF \
     -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 -DCMAKE_EXE_LINKER_FLAGS=-m32 \
     -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_SYSTEM_PROCESSOR=i686; then
   for mode in default all-stages; do
@@ -152,27 +161,43 @@ else
   fail "64-bit Windows build"
 fi
 
-# 32-bit wine needs a kernel that runs 32-bit programs; where it cannot start,
-# the 32-bit Windows plug-in is covered by the binary checks above and the
-# 32-bit Linux run of the same sources.
+# 32-bit wine needs a kernel that runs 32-bit programs and Debian's wine32
+# package (tools/install_deps.sh installs it where the kernel can run it).
+# Without it the "wine" command starts in a mode that runs nothing, exits 0
+# and writes no output: that is a skip with its reason, never a comparison.
+# Where it cannot run, the 32-bit Windows plug-in is covered by the binary
+# checks above and the 32-bit Linux run of the same sources.
 step "32-bit Windows runner under wine"
-if [ -f build/windows/tools/plugin_runner/plugin_runner.exe ] && command -v wine >/dev/null; then
+runner32=build/windows/tools/plugin_runner/plugin_runner.exe
+wine32_loader=/usr/lib/wine/wine
+skip32=""
+if [ ! -f "$runner32" ]; then
+  skip32="the 32-bit runner was not built"
+elif [ -z "$native32" ]; then
+  skip32="this kernel runs no 32-bit program"
+elif [ ! -x "$wine32_loader" ]; then
+  skip32="32-bit wine is not installed (Debian's wine32:i386; see tools/install_deps.sh)"
+fi
+if [ -n "$skip32" ]; then
+  echo "   skipped: $skip32"
+else
   wine_start=$SECONDS
+  rm -f "$out/win32-default.yc48"
   if text=$(unset DISPLAY WAYLAND_DISPLAY
-            timeout 60 wine build/windows/tools/plugin_runner/plugin_runner.exe \
-              build/windows/quietloom.auf "$out/win32-default.yc48" 2>&1); then
+            timeout 240 "$wine32_loader" "$runner32" build/windows/quietloom.auf \
+              "$out/win32-default.yc48" 2>&1); then
     echo "$text" | sed 's/^/   /'
     echo "   wine run: $((SECONDS - wine_start)) s"
-    same_as_reference "$out/win32-default.yc48" "$out/linux64-default.yc48" \
-      "32-bit Windows, default"
-  elif grep -q 'Exec format error' <<<"$text"; then
-    echo "   SKIPPED: 32-bit wine cannot start here ($(tail -n 1 <<<"$text"))"
+    if [ -f "$out/win32-default.yc48" ]; then
+      same_as_reference "$out/win32-default.yc48" "$out/linux64-default.yc48" \
+        "32-bit Windows, default"
+    else
+      fail "32-bit Windows runner under wine exited 0 without writing its output"
+    fi
   else
     echo "$text" | tail -n 5 | sed 's/^/   /'
     fail "32-bit Windows runner under wine"
   fi
-else
-  echo "   SKIPPED: no 32-bit runner or no wine command"
 fi
 
 step "done"

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
 #include "cli/tool_error.h"
 
 namespace {
@@ -163,6 +164,36 @@ TEST(Options, UsageErrorsExitWithTwo) {
     EXPECT_EQ(p.line.exit_status, 2) << testing::PrintToString(args);
     EXPECT_FALSE(p.err.empty());
   }
+}
+
+// Errors that the parser would report without naming the option, or not at
+// all: each names the option (or the clip) first, on one line.
+TEST(Options, BadValuesNameTheOption) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--anime=abc", "a", "b"}, "--anime: "},
+      {{"--anime=2", "a", "b"}, "--anime: "},
+      {{"--no-block=x", "a", "b"}, "--no-block: "},
+      {{"--frame=", "a", "b", "c"}, "--frame: "},
+      {{"--threads", "abc", "a", "b"}, "--threads: "},
+      {{"--fps", "1000000000:1", "a", "b"}, "--fps: "},
+      {{"--fps", "25:1000000000", "a", "b"}, "--fps: "},
+      {{"in.y4m", "demo"}, "in.y4m: "},
+      {{"--frame", "3", "compare", "a", "b"}, "--frame: "},
+  };
+  for (const auto& [args, start] : cases) {
+    Parsed p = parse(args);
+    EXPECT_EQ(p.line.exit_status, 2) << testing::PrintToString(args);
+    EXPECT_EQ(p.err.rfind("quietloom: " + start, 0), 0u) << testing::PrintToString(args) << ": " << p.err;
+    EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 1) << p.err;
+  }
+  // The values that do mean on and off.
+  Parsed off = parse({"--block=0", "--mosquito=off", "--no-anime=no", "a", "b"});
+  ASSERT_EQ(off.line.command, Command::kDenoise) << off.err;
+  EXPECT_EQ(off.line.denoise.checks[4], 0);
+  EXPECT_EQ(off.line.denoise.checks[3], 0);
+  EXPECT_EQ(off.line.denoise.checks[1], 1);
+  Parsed rate = parse({"--fps", "999999999:999999999", "a", "b"});
+  EXPECT_EQ(rate.line.command, Command::kDenoise) << rate.err;
 }
 
 TEST(Options, HelpVersionAndCommands) {

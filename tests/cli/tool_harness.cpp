@@ -1,6 +1,7 @@
 #include "tool_harness.h"
 
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <stdlib.h>
 #include <fcntl.h>
@@ -15,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "plugin/host_api.h"
 
 extern char** environ;
@@ -118,8 +119,67 @@ std::string slurp_fd(int fd) {
 
 }  // namespace
 
+std::string tool_path() {
+  const char* chosen = std::getenv("QUIETLOOM_TOOL");
+  return chosen && *chosen ? chosen : QUIETLOOM_TOOL_PATH;
+}
+
+ShellRun run_shell(const std::string& script, const std::string& dir, int timeout_seconds) {
+  char out_name[] = "/tmp/quietloom-out-XXXXXX";
+  char err_name[] = "/tmp/quietloom-err-XXXXXX";
+  int out_fd = mkstemp(out_name), err_fd = mkstemp(err_name);
+  int in_fd = open("/dev/null", O_RDONLY);
+  const std::string full = "cd '" + dir + "' || exit 99\n" + script;
+  std::string shell = "/bin/sh", flag = "-c", body = full;
+  char* argv[] = {shell.data(), flag.data(), body.data(), nullptr};
+  std::vector<std::string> env_strings = {"Q=" + tool_path()};
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "Q=", 2) != 0) env_strings.push_back(*e);
+  }
+  std::vector<char*> envp;
+  for (auto& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in_fd, 0);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+  posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // A group of its own, so that a hung script is killed with its children.
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  ShellRun run;
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, &attributes, argv, envp.data()) == 0) {
+    int status = 0;
+    for (int waited = 0;; ++waited) {
+      pid_t done = waitpid(pid, &status, WNOHANG);
+      if (done == pid) break;
+      if (waited >= timeout_seconds * 100) {
+        run.timed_out = true;
+        kill(-pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        break;
+      }
+      usleep(10000);
+    }
+    if (!run.timed_out && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+  }
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  lseek(out_fd, 0, SEEK_SET);
+  lseek(err_fd, 0, SEEK_SET);
+  run.out = slurp_fd(out_fd);
+  run.err = slurp_fd(err_fd);
+  for (int fd : {out_fd, err_fd, in_fd}) close(fd);
+  unlink(out_name);
+  unlink(err_name);
+  return run;
+}
+
 ToolRun run_tool(const std::vector<std::string>& args, const ToolRunOptions& options) {
-  std::vector<std::string> all = {QUIETLOOM_TOOL_PATH};
+  std::vector<std::string> all = {tool_path()};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());

@@ -55,6 +55,22 @@ struct ToolRunOptions {
 // Runs the built tool with the arguments and waits for it.
 ToolRun run_tool(const std::vector<std::string>& args, const ToolRunOptions& options = {});
 
+// The tool under test: QUIETLOOM_TOOL from the environment when set (to run
+// the suite against another build), else the one built with the tests.
+std::string tool_path();
+
+struct ShellRun {
+  int exit_status = -1;  // of the script; -1 when it did not end by itself
+  bool timed_out = false;
+  std::string out;
+  std::string err;
+};
+
+// Runs a /bin/sh script in `dir` with $Q set to the tool, standard input
+// from /dev/null and no terminal. A script still running after
+// `timeout_seconds` is killed with its whole process group (timed_out).
+ShellRun run_shell(const std::string& script, const std::string& dir, int timeout_seconds = 60);
+
 // Whether the module's plug-in table is present in this build (the tool
 // refuses to run without it).
 bool module_table_present();

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "tool_harness.h"
 
 namespace {
@@ -31,6 +31,7 @@ TEST(WriteBehind, WritesWhatWasRenderedInOrder) {
       writer.submit();
     }
     writer.finish();
+    output.commit();
   }
   {
     ClipOutput output(dir.file("direct.y4m"), format, false, {});
@@ -40,6 +41,7 @@ TEST(WriteBehind, WritesWhatWasRenderedInOrder) {
       output.write_frame(frame.data(), stride);
     }
     output.finish();
+    output.commit();
   }
   const std::string threaded = read_file(dir.file("threaded.y4m"));
   EXPECT_EQ(threaded.size(), y4m_header_line(format).size() + frames * (format.frame_bytes() + 6));

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/tool_error.h"
-#include "cli/y4m_reader.h"
+#include "cli/clip_io/y4m_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;  // fmemopen refuses an empty buffer

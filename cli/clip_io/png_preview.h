@@ -3,6 +3,7 @@
 // and the difference (output luma minus input luma, amplified eight times,
 // around mid grey), each converted from the host's units with BT.601 weights.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,7 @@ constexpr int kPreviewDifferenceGain = 8;
 std::vector<uint8_t> render_preview(const PIXEL_YC* input, const PIXEL_YC* output, int width,
                                     int height, int stride);
 
-// Writes 8-bit RGB rows as a PNG, under a temporary name renamed when complete.
-void write_png(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height);
+// Writes 8-bit RGB rows as a PNG into `file`; a failure is a ToolError
+// naming `name` and the cause.
+void write_png(std::FILE* file, const std::string& name, const std::vector<uint8_t>& rgb, int width,
+               int height);

@@ -1,10 +1,11 @@
-#include "cli/png_preview.h"
+#include "cli/clip_io/png_preview.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
 #include <png.h>
 
-#include "cli/pending_output.h"
 #include "cli/tool_error.h"
 
 namespace {
@@ -41,21 +42,52 @@ std::vector<uint8_t> render_preview(const PIXEL_YC* input, const PIXEL_YC* outpu
   return rgb;
 }
 
-void write_png(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height) {
-  PendingOutput output(path);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+namespace {
+
+// What went wrong, kept for the message: libpng's own text, or the cause of
+// a failed write.
+struct PngTrouble {
+  std::FILE* file = nullptr;
+  std::string problem;
+};
+
+extern "C" void png_write_bytes(png_structp png, png_bytep data, size_t size) {
+  auto* trouble = static_cast<PngTrouble*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, size, trouble->file) != size) {
+    trouble->problem = std::string("write failed: ") + std::strerror(errno);
+    png_error(png, "write failed");
+  }
+}
+
+extern "C" void png_flush_bytes(png_structp) {}
+
+extern "C" void png_failed(png_structp png, png_const_charp message) {
+  auto* trouble = static_cast<PngTrouble*>(png_get_error_ptr(png));
+  if (trouble->problem.empty()) trouble->problem = message;
+  png_longjmp(png, 1);
+}
+
+extern "C" void png_warned(png_structp, png_const_charp) {}
+
+}  // namespace
+
+void write_png(std::FILE* file, const std::string& name, const std::vector<uint8_t>& rgb, int width,
+               int height) {
+  PngTrouble trouble;
+  trouble.file = file;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &trouble, png_failed, png_warned);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
-    throw ToolError(path, "cannot set up the PNG writer");
+    throw ToolError(name, "cannot set up the PNG writer");
   }
   // libpng reports errors by longjmp; nothing with a destructor is created
   // between here and the end of the writing.
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    throw ToolError(path, "writing the PNG failed");
+    throw ToolError(name, "writing the PNG failed: " + trouble.problem);
   }
-  png_init_io(png, output.file());
+  png_set_write_fn(png, &trouble, png_write_bytes, png_flush_bytes);
   png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -64,5 +96,4 @@ void write_png(const std::string& path, const std::vector<uint8_t>& rgb, int wid
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
-  output.commit();
 }

@@ -1,11 +1,11 @@
-#include "cli/y4m_reader.h"
+#include "cli/clip_io/y4m_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "cli/tool_error.h"
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 #include "tool_harness.h"
 
 namespace {

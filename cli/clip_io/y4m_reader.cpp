@@ -1,4 +1,4 @@
-#include "cli/y4m_reader.h"
+#include "cli/clip_io/y4m_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -175,7 +175,26 @@ Y4mReader::Y4mReader(std::FILE* file, std::string name) : file_(file), name_(std
   raw_.resize(format_.frame_bytes());
 }
 
+Y4mReader::Y4mReader(std::FILE* file, std::string name, const VideoFormat& format)
+    : file_(file), name_(std::move(name)), format_(format), raw_stream_(true) {
+  raw_.resize(format_.frame_bytes());
+}
+
+bool Y4mReader::read_raw_frame(uint8_t* dst) {
+  const std::string frame_name = "frame " + std::to_string(frames_read_);
+  size_t got = std::fread(dst, 1, raw_.size(), file_);
+  if (got == 0 && !std::ferror(file_)) return false;
+  if (got != raw_.size()) {
+    if (std::ferror(file_)) fail(name_, std::string("read error: ") + std::strerror(errno));
+    fail(name_, "truncated " + frame_name + " (" + std::to_string(got) + " of " +
+                    std::to_string(raw_.size()) + " bytes)");
+  }
+  ++frames_read_;
+  return true;
+}
+
 bool Y4mReader::read_frame_bytes(uint8_t* dst) {
+  if (raw_stream_) return read_raw_frame(dst);
   const std::string frame_name = "frame " + std::to_string(frames_read_);
   char marker[5];
   size_t got = std::fread(marker, 1, sizeof marker, file_);

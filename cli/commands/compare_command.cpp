@@ -1,4 +1,4 @@
-#include "cli/compare_command.h"
+#include "cli/commands/compare_command.h"
 
 #include <cerrno>
 #include <cmath>
@@ -6,22 +6,27 @@
 #include <memory>
 #include <string>
 
-#include "cli/clip_input.h"
+#include <unistd.h>
+
+#include "cli/clip_io/sniffing.h"
 #include "cli/tool_error.h"
-#include "cli/y4m_reader.h"
-#include "cli/yc48_io.h"
+#include "cli/clip_io/y4m_reader.h"
+#include "cli/clip_io/yc48_io.h"
 
 namespace {
 
+// A clip opened once, its kind told by its first bytes.
 struct OpenFile {
+  SniffedInput sniffed;
   std::FILE* file = nullptr;
-  explicit OpenFile(const std::string& path) {
-    file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (!file) throw ToolError(path, std::strerror(errno));
+  explicit OpenFile(const std::string& path) : sniffed(open_and_sniff(path)) {
+    if (sniffed.kind == ClipKind::kFfmpeg) {
+      if (sniffed.fd > 2) close(sniffed.fd);
+      throw ToolError(path, "compare reads .y4m and .yc48 clips only");
+    }
+    file = stream_with_head(sniffed);
   }
-  ~OpenFile() {
-    if (file && file != stdin) std::fclose(file);
-  }
+  ~OpenFile() { std::fclose(file); }
 };
 
 bool same_layout(const VideoFormat& a, const VideoFormat& b) {
@@ -45,13 +50,10 @@ std::string format_psnr(double psnr) {
 CompareResult compare_clips(const CompareOptions& options, std::FILE* err) {
   const std::string& a_name = options.first;
   const std::string& b_name = options.second;
-  ClipKind a_kind = input_kind(a_name), b_kind = input_kind(b_name);
-  for (auto [name, kind] : {std::pair{a_name, a_kind}, std::pair{b_name, b_kind}}) {
-    if (kind == ClipKind::kFfmpeg) throw ToolError(name, "compare reads .y4m and .yc48 clips only");
-  }
-  if (a_kind != b_kind) throw ToolError(b_name, "is not of the same kind as " + a_name + " (y4m and yc48)");
   if (a_name == "-" && b_name == "-") throw ToolError("-", "only one clip can come from standard input");
   OpenFile a_file(a_name), b_file(b_name);
+  const ClipKind a_kind = a_file.sniffed.kind, b_kind = b_file.sniffed.kind;
+  if (a_kind != b_kind) throw ToolError(b_name, "is not of the same kind as " + a_name + " (y4m and yc48)");
   CompareResult result;
   int64_t a_more = 0, b_more = 0;  // frames past the shared ones
 

@@ -17,6 +17,9 @@ class Y4mReader {
  public:
   // Reads the stream header from `file`, which the reader does not own.
   Y4mReader(std::FILE* file, std::string name);
+  // Reads frames of `format` one after another with neither a stream header
+  // nor frame markers (a raw pipe whose format is known beforehand).
+  Y4mReader(std::FILE* file, std::string name, const VideoFormat& format);
 
   const VideoFormat& format() const { return format_; }
   // Bytes taken by the stream header, newline included.
@@ -34,11 +37,13 @@ class Y4mReader {
 
  private:
   bool read_frame_bytes(uint8_t* dst);
+  bool read_raw_frame(uint8_t* dst);
 
   std::FILE* file_;
   std::string name_;
   VideoFormat format_;
   size_t header_bytes_ = 0;
   int64_t frames_read_ = 0;
+  bool raw_stream_ = false;
   std::vector<uint8_t> raw_;
 };

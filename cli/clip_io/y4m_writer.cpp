@@ -1,4 +1,4 @@
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 
 #include <cerrno>
 #include <cstring>

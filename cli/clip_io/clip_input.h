@@ -1,7 +1,8 @@
 #pragma once
 // The clip a run reads: a YUV4MPEG2 file or standard input, raw host frames
-// (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. Frames
-// come out in the host's units.
+// (.yc48), or any other file decoded by ffmpeg into a YUV4MPEG2 pipe. The
+// file is opened once (see sniffing.h). Frames come out in the host's units.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -9,20 +10,16 @@
 #include <string>
 
 #include "cli/conversion.h"
-#include "cli/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_pipe.h"
+#include "cli/clip_io/ffmpeg_probe.h"
+#include "cli/clip_io/file_identity.h"
+#include "cli/clip_io/input_feeder.h"
+#include "cli/clip_io/sniffing.h"
 #include "cli/options.h"
 #include "cli/video_format.h"
-#include "cli/y4m_reader.h"
-#include "cli/yc48_io.h"
+#include "cli/clip_io/y4m_reader.h"
+#include "cli/clip_io/yc48_io.h"
 #include "engine/pixel.h"
-
-enum class ClipKind { kY4m, kYc48, kFfmpeg };
-
-// '-' and files that start with the YUV4MPEG2 signature are y4m, names
-// ending in .yc48 raw host frames, anything else goes through ffmpeg.
-ClipKind input_kind(const std::string& path);
-// '-' and .y4m are y4m, .yc48 raw host frames, anything else ffmpeg.
-ClipKind output_kind(const std::string& path);
 
 // The format given to raw host frames when they are written as YUV4MPEG2:
 // 4:4:4, 10 bits, limited range, progressive.
@@ -36,6 +33,8 @@ class ClipInput {
 
   const std::string& name() const { return name_; }
   ClipKind kind() const { return kind_; }
+  // The file read, as the opened descriptor shows it.
+  const FileIdentity& identity() const { return identity_; }
   const VideoFormat& format() const { return format_; }
   // The number of frames when the file's size tells it, else -1.
   int64_t frame_count_hint() const { return count_hint_; }
@@ -54,6 +53,9 @@ class ClipInput {
   size_t payload_bytes() const;
   bool read_payload(uint8_t* dst);
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // Frames read so far that held samples above the bit depth's largest
+  // value (clamped to it).
+  int64_t clamped_frames() const { return clamped_frames_.load(std::memory_order_relaxed); }
   // After the end was reached: checks that a decoding ffmpeg succeeded.
   // Before it: stops the decoder.
   void close(bool reached_end);
@@ -61,8 +63,9 @@ class ClipInput {
  private:
   std::string name_;
   ClipKind kind_;
-  std::FILE* file_ = nullptr;
-  bool owns_file_ = false;
+  FileIdentity identity_;
+  std::FILE* file_ = nullptr;  // owned unless it is the decoder's pipe
+  std::unique_ptr<InputFeeder> feeder_;
   ChildPipe decoder_;
   std::unique_ptr<Y4mReader> y4m_;
   std::unique_ptr<Yc48Reader> yc48_;
@@ -70,4 +73,7 @@ class ClipInput {
   VideoFormat format_;
   std::vector<uint8_t> payload_;  // read_frame()'s
   int64_t count_hint_ = -1;
+  std::optional<ProbedVideo> colour_source_;  // what ffprobe told
+  std::optional<VideoFormat> raw_format_;     // of a raw pipe from ffmpeg
+  std::atomic<int64_t> clamped_frames_{0};
 };

@@ -1,21 +1,21 @@
-#include "cli/demo_command.h"
+#include "cli/commands/demo_command.h"
 
 #include <filesystem>
 #include <string>
 
-#include "cli/compare_command.h"
+#include "cli/commands/compare_command.h"
 #include "cli/demo_clip.h"
-#include "cli/pending_output.h"
-#include "cli/run_loop.h"
+#include "cli/clip_io/pending_output.h"
+#include "cli/commands/denoise_command.h"
 #include "cli/tool_error.h"
-#include "cli/y4m_writer.h"
+#include "cli/clip_io/y4m_writer.h"
 
 namespace {
 
 constexpr int kPreviewFrame = kDemoFrames / 2;
 
 void write_clip(const std::string& path, bool noisy) {
-  PendingOutput output(path);
+  PendingOutput output(plan_outputs("", FileIdentity{}, {path}).front());
   Y4mWriter writer(output.file(), path, demo_format());
   PlanarFrame clean, noisy_frame;
   for (int i = 0; i < kDemoFrames; ++i) {

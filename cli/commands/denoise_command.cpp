@@ -1,13 +1,17 @@
-#include "cli/run_loop.h"
+#include "cli/commands/denoise_command.h"
 
 #include <algorithm>
+#include <climits>
+#include <limits>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
 
-#include "cli/clip_input.h"
-#include "cli/clip_output.h"
-#include "cli/png_preview.h"
+#include "cli/clip_io/clip_input.h"
+#include "cli/clip_io/clip_output.h"
+#include "cli/clip_io/file_identity.h"
+#include "cli/clip_io/preview_sink.h"
 #include "cli/progress.h"
 #include "cli/streaming_source.h"
 #include "cli/tool_error.h"
@@ -27,6 +31,10 @@ constexpr int kPreStageReach = 2;
 constexpr int kReadAhead = 2;
 constexpr int kWriteBehind = 2;
 
+int64_t saturating_add(int64_t a, int64_t b) {
+  return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max() : a + b;
+}
+
 }  // namespace
 
 bool field_processing(const DenoiseOptions& options, const VideoFormat& format) {
@@ -44,9 +52,18 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                   " is above what this processor has (" +
                                   std::to_string(detect_simd_level()) + ")", 2);
   }
-  check_output_target(options.input, options.output);
-
   ClipInput input(options.input, options.yc48_size, options.yc48_rate);
+  if (input.kind() != ClipKind::kYc48) {
+    // A clip that carries its size and rate would silently override them.
+    const std::string own = "applies to raw .yc48 input only; " + input.name() + " carries its own";
+    if (options.yc48_size.width > 0) throw ToolError("--size", own + " frame size", 2);
+    if (options.yc48_rate_given) throw ToolError("--fps", own + " frame rate", 2);
+  }
+  // Every output is checked against the input and the others before any is
+  // made.
+  std::vector<std::string> output_names = {options.output};
+  if (options.preview) output_names.push_back(options.preview->path);
+  const std::vector<OutputTarget> targets = plan_outputs(input.name(), input.identity(), output_names);
   const VideoFormat& format = input.format();
   const bool per_field = field_processing(options, format);
   // 4:2:0 chroma rows follow the fields when the header says the clip is
@@ -68,12 +85,17 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   host.init();
   if (options.simd > 0) set_engine_simd_level_limit(options.simd);
 
-  ClipOutput output(options.output, format, interlaced_chroma, options.encoder_args);
+  ClipOutput output(targets[0], format, interlaced_chroma, options.encoder_args);
+  std::optional<PreviewSink> preview;
+  if (options.preview) preview.emplace(*options.preview, targets[1], format.width, format.height);
 
-  const int width = format.width, height = format.height;
   // Reading runs ahead on its own thread and converting and writing behind
   // on another, so that both overlap with the module's work.
   StreamingSource source(input, kReadAhead);
+  // Frames after the last one a range needs are not read: on a pipe they
+  // may be long in coming.
+  const int64_t widest_margin = int64_t(options.tracks[kFrameTrack]) + kPreStageReach;
+  if (options.range_end >= 0) source.read_no_further_than(saturating_add(options.range_end - 1, widest_margin));
   const int padded_width = source.width();
   WriteBehind writer(output, size_t(padded_width) * size_t(source.height()), padded_width,
                      kWriteBehind);
@@ -91,8 +113,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     host.set_track(kFrameTrack, radius);
     host.update(0x10000 + kFrameTrack);
     if (!options.quiet) {
-      std::fprintf(stderr, "quietloom: %s: %lld frames, temporal radius lowered to %d\n",
-                   options.input.c_str(), (long long)source.decoded(), radius);
+      print_note(printable(options.input) + ": " + std::to_string(source.decoded()) +
+                 " frames, temporal radius lowered to " + std::to_string(radius));
     }
   }
   const int margin = radius + kPreStageReach;
@@ -103,13 +125,16 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
 
   RunSummary summary;
-  bool preview_written = false;
-  std::vector<uint8_t> preview;  // written once the output is complete
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
     source.drop_before(f - margin);
-    source.fill_through(f + margin);
+    source.fill_through(saturating_add(f, margin));
     if (f >= source.decoded()) break;  // the clip ended
+    // The host numbers frames with an int, up to f + margin.
+    if (f > int64_t(INT_MAX) - margin) {
+      throw ToolError(options.input, "frame " + std::to_string(f) + " is past the last frame number the host counts (" +
+                                         std::to_string(INT_MAX - margin) + ")");
+    }
     PIXEL_YC* rendered = writer.acquire();
     if (!host.process(source, int(f), rendered, padded_width)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
@@ -118,12 +143,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       throw ToolError(options.input, "internal error: frame " + std::to_string(source.window_fault()) +
                                          " was asked for outside the decoded window");
     }
-    if (options.preview && options.preview->frame == f) {
-      std::vector<PIXEL_YC> original(size_t(padded_width) * size_t(source.height()));
-      source.convert_frame(f, original.data(), padded_width);
-      preview = render_preview(original.data(), rendered, width, height, padded_width);
-      preview_written = true;
-    }
+    if (preview && preview->wants(f)) preview->take(source, f, rendered, padded_width);
     writer.submit();
     ++summary.frames_written;
     progress.update(summary.frames_written);
@@ -132,15 +152,21 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
                                        " frames, none in the requested range");
   }
-  if (options.preview && !preview_written) {
-    throw ToolError("--preview", "frame " + std::to_string(options.preview->frame) +
-                                     " is not among the frames written");
+  if (preview) preview->check_taken();
+  if (input.clamped_frames() > 0) {
+    print_note("warning: " + printable(options.input) + ": " + std::to_string(input.clamped_frames()) +
+               " frame(s) hold samples above " + std::to_string(input.format().max_sample()) +
+               ", the largest " + std::to_string(input.format().bit_depth) + "-bit value; they were read as " +
+               std::to_string(input.format().max_sample()));
   }
   if (source.end_seen()) summary.frames_in_clip = source.decoded();
   source.stop_reading();
   input.close(source.end_seen());
   writer.finish();
   progress.finish(summary.frames_written);
-  if (preview_written) write_png(options.preview->path, preview, 3 * width + 2 * kPreviewGap, height);
+  // The outputs are committed together once every one is complete.
+  if (preview) preview->finish();
+  output.commit();
+  if (preview) preview->commit();
   return summary;
 }

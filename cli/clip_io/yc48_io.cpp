@@ -1,4 +1,4 @@
-#include "cli/yc48_io.h"
+#include "cli/clip_io/yc48_io.h"
 
 #include <cerrno>
 #include <cstring>
