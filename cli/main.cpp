@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "cli/commands/analyse_command.h"
 #include "cli/commands/compare_command.h"
 #include "cli/commands/demo_command.h"
 #include "cli/huge_pages.h"
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
         return 0;
       case Command::kCompare:
         print_comparison(compare_clips(line.compare, stderr), stdout);
+        return 0;
+      case Command::kAnalyse:
+        run_analyse(line.analyse, stdout);
         return 0;
       case Command::kDemo:
         run_demo(line.demo, stdout);

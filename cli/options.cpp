@@ -132,6 +132,18 @@ CLI::Validator integer_in(int64_t low, int64_t high) {
 
 }  // namespace
 
+bool is_threshold_track(int track) { return track >= 1 && track <= 6; }
+
+const char* preset_name(Preset preset) {
+  switch (preset) {
+    case Preset::kAuto: return "auto";
+    case Preset::kNone: return "none";
+    case Preset::kLight: return "light";
+    case Preset::kStrong: return "strong";
+  }
+  return "?";
+}
+
 void check_filter_table(const FILTER_DLL& table) {
   if (table.track_n != kTrackCount || table.check_n != kCheckCount || !table.track_default ||
       !table.track_s || !table.track_e || !table.check_default) {
@@ -221,13 +233,17 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
   app.add_option("INPUT", denoise.input, "input clip: .y4m, .yc48, '-' (y4m on stdin) or any file ffmpeg reads");
   app.add_option("OUTPUT", denoise.output, "output clip: .y4m, .yc48, '-' (y4m on stdout) or any file ffmpeg writes");
 
+  CLI::Option* track_options[kTrackCount];
   for (int i = 0; i < kTrackCount; ++i) {
-    const int low = table.track_s[i], high = table.track_e[i];
+    const int low = table.track_s[i];
+    const int high = is_threshold_track(i) ? kMaxThresholdTrack : table.track_e[i];
     const std::string name = kTrackOptionNames[i];
-    app.add_option(name, denoise.tracks[size_t(i)], std::string(kTrackHelp[i]) + with_range(table, i))
-        ->type_name("N")
-        ->group("Settings")
-        ->check(integer_in(low, high));
+    std::string help = std::string(kTrackHelp[i]) + with_range(table, i);
+    if (is_threshold_track(i)) help += "; up to 300, scaled past 30";
+    track_options[i] = app.add_option(name, denoise.tracks[size_t(i)], help)
+                           ->type_name("N")
+                           ->group("Settings")
+                           ->check(integer_in(low, high));
   }
   CLI::Option* check_options[kCheckCount];
   for (int i = 0; i < kCheckCount; ++i) {
@@ -240,6 +256,14 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     check_options[i]->group("Settings")->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   }
 
+  std::string preset_text = "auto";
+  app.add_option("--preset", preset_text,
+                 "where the settings come from: auto = measured from each scene (default), none = the "
+                 "module's defaults, light or strong = fixed settings for light or heavy noise; the "
+                 "setting options given override it")
+      ->type_name("P")
+      ->group("Settings")
+      ->check(CLI::IsMember({"auto", "none", "light", "strong"}));
   app.add_option("--strength", denoise.strength,
                  "factor on the noise thresholds of the settings (W3DYL, W3DYH, W2DY, W3DCL, W3DCH, "
                  "W2DC), beyond the tracks' range too [0.1..10, default 1]")
@@ -268,6 +292,16 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
   compare->add_option("B", result.compare.second, "second clip")->required();
   std::string compare_size;
   compare->add_option("--size", compare_size, "frame size of .yc48 clips")->type_name("WxH");
+
+  CLI::App* analyse = app.add_subcommand(
+      "analyse", "print each scene's frames, noise per plane, motion and the settings auto would use");
+  analyse->add_option("INPUT", result.analyse.input, "input clip, as for denoising")->required();
+  analyse->add_flag("--json", result.analyse.json, "JSON for programs instead of a table");
+  std::string analyse_size;
+  analyse->add_option("--size", analyse_size, "frame size of .yc48 input")->type_name("WxH");
+  CLI::Option* analyse_field =
+      analyse->add_flag("--field,!--no-field", result.analyse.field,
+                        "the fields are processed separately (default: from the clip's header)");
 
   CLI::App* demo = app.add_subcommand("demo", "generate a noisy test clip, denoise it and report the gain");
   demo->add_option("DIR", result.demo.directory, "where to write the clips and the preview (default ./quietloom-demo)");
@@ -303,8 +337,8 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
 
   try {
     // A clip or a setting given with a command would be ignored by it.
-    if (compare->parsed() || demo->parsed()) {
-      const std::string command = compare->parsed() ? "compare" : "demo";
+    if (compare->parsed() || demo->parsed() || analyse->parsed()) {
+      const std::string command = compare->parsed() ? "compare" : analyse->parsed() ? "analyse" : "demo";
       if (!denoise.input.empty()) {
         usage_error(denoise.input, "a clip cannot be given with the '" + command + "' command (see quietloom --help)");
       }
@@ -323,10 +357,22 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       result.command = Command::kDemo;
       return result;
     }
+    if (analyse->parsed()) {
+      if (!analyse_size.empty()) result.analyse.yc48_size = parse_frame_size("--size", analyse_size);
+      result.analyse.field_given = analyse_field->count() > 0;
+      result.command = Command::kAnalyse;
+      return result;
+    }
     if (denoise.input.empty() || denoise.output.empty()) {
       usage_error("INPUT OUTPUT", "both are required, or a command: compare, demo (see quietloom --help)");
     }
     denoise.field_given = check_options[kFieldCheck]->count() > 0;
+    for (int i = 0; i < kTrackCount; ++i) denoise.track_given[size_t(i)] = track_options[i]->count() > 0;
+    for (int i = 0; i < kCheckCount; ++i) denoise.check_given[size_t(i)] = check_options[i]->count() > 0;
+    denoise.preset = preset_text == "none"    ? Preset::kNone
+                     : preset_text == "light" ? Preset::kLight
+                     : preset_text == "strong" ? Preset::kStrong
+                                               : Preset::kAuto;
     if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
     if (!preview_text.empty()) denoise.preview = parse_preview(preview_text);
     if (!size_text.empty()) denoise.yc48_size = parse_frame_size("--size", size_text);

@@ -24,6 +24,19 @@ extern const char* const kCheckOptionNames[kCheckCount];
 // The largest term of a frame rate that a YUV4MPEG2 header carries.
 constexpr int64_t kMaxRateTerm = 999999999;
 
+// The six tracks that set noise thresholds (W3DYL, W3DYH, W2DY, W3DCL, W3DCH,
+// W2DC). The tool takes them up to this value: past the plug-in's range of
+// 30 it scales the thresholds the module derives (see
+// plugin/threshold_factors.h).
+constexpr int kMaxThresholdTrack = 300;
+bool is_threshold_track(int track);
+
+// Where the settings come from before the options given override them:
+// measured from each scene (auto), the module's own defaults (none), or
+// fixed settings for light or heavy noise.
+enum class Preset { kAuto, kNone, kLight, kStrong };
+const char* preset_name(Preset preset);
+
 struct FrameSize {
   int width = 0;
   int height = 0;
@@ -39,7 +52,11 @@ struct DenoiseOptions {
   std::string output;
   std::array<int, kTrackCount> tracks{};
   std::array<int, kCheckCount> checks{};
+  // Which tracks and checks the command line set; the preset chooses the rest.
+  std::array<bool, kTrackCount> track_given{};
+  std::array<bool, kCheckCount> check_given{};
   bool field_given = false;  // --field or --no-field was on the command line
+  Preset preset = Preset::kAuto;
   double strength = 1.0;     // factor on every noise threshold the settings give
   int threads = 0;           // 0 = one worker per core
   int simd = 0;              // 0 = the processor's level
@@ -60,18 +77,27 @@ struct CompareOptions {
   FrameSize yc48_size;
 };
 
+struct AnalyseOptions {
+  std::string input;
+  bool json = false;
+  FrameSize yc48_size;
+  bool field_given = false;
+  bool field = false;
+};
+
 struct DemoOptions {
   std::string directory = "quietloom-demo";
   int threads = 0;
 };
 
-enum class Command { kDenoise, kCompare, kDemo, kExit };
+enum class Command { kDenoise, kCompare, kAnalyse, kDemo, kExit };
 
 struct CommandLine {
   Command command = Command::kExit;
   int exit_status = 0;       // for kExit: 0 after --help or --version, 2 on a usage error
   DenoiseOptions denoise;
   CompareOptions compare;
+  AnalyseOptions analyse;
   DemoOptions demo;
 };
 

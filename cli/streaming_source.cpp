@@ -73,6 +73,10 @@ bool StreamingSource::holds(int64_t n) const {
   return n >= first_ && n < first_ + int64_t(frames_.size());
 }
 
+const uint8_t* StreamingSource::payload(int64_t n) const {
+  return holds(n) ? frames_[size_t(n - first_)].data() : nullptr;
+}
+
 bool StreamingSource::convert_frame(int64_t n, PIXEL_YC* dst, int stride) const {
   if (!holds(n)) return false;
   input_.payload_to_host(frames_[size_t(n - first_)].data(), dst, stride);

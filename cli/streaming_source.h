@@ -65,6 +65,9 @@ class StreamingSource : public FrameSource {
   int clip_width() const { return clip_width_; }
   int clip_height() const { return clip_height_; }
   bool holds(int64_t n) const;
+  // The held frame n as read (payload_bytes() of the input); null when it is
+  // not held.
+  const uint8_t* payload(int64_t n) const;
   // Converts the held frame n into dst (width() x height(), padded, rows
   // `stride` pixels apart); false when it is not held.
   bool convert_frame(int64_t n, PIXEL_YC* dst, int stride) const;

@@ -5,7 +5,7 @@ export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
 pkgs=(cmake ninja-build g++ g++-multilib libgtest-dev googletest libbenchmark-dev
-      libcli11-dev libfmt-dev libpng-dev qemu-user ffmpeg
+      libcli11-dev libfmt-dev nlohmann-json3-dev libpng-dev qemu-user ffmpeg
       clang libclang-rt-14-dev
       g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 xvfb xauth)
 missing=()

@@ -135,6 +135,54 @@ def object_clip(background, obj_planes, frames, start, velocity):
             for t in range(frames)]
 
 
+def sprite(name, height):
+    """Clip art rendered `height` samples tall: 4:4:4 planes and an alpha mask."""
+    png = subprocess.run(["rsvg-convert", "-h", str(height), "-f", "png", ART + name],
+                         capture_output=True, check=True).stdout
+    raw = subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "png_pipe", "-i", "-",
+                          "-f", "rawvideo", "-pix_fmt", "rgba", "-"], input=png,
+                         capture_output=True, check=True).stdout
+    w = len(raw) // (height * 4)
+    rgba = np.frombuffer(raw, np.uint8).reshape(height, w, 4).astype(np.float32)
+    r, g, b = rgba[..., 0], rgba[..., 1], rgba[..., 2]
+    planes = [16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255,
+              128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255,
+              128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255]
+    return planes, rgba[..., 3] / 255
+
+
+def life_clip(background, sprites, frames, velocity=(0, 0), jitter=0.0, inherent=0.0,
+              seed=0, wave=0.0):
+    """A shot with things moving in it: sprites (planes, mask, start, velocity
+    in samples per frame) walk over the picture; the camera may pan, shake by
+    `jitter` samples, or the picture sway (`wave` samples of a travelling
+    sinusoidal displacement, like grass in the wind); `inherent` adds the
+    camera's own noise to the clean clip."""
+    rng = np.random.default_rng(seed)
+    h0, w0 = background[0].shape
+    out = []
+    for t in range(frames):
+        cx = w0 / 2 + velocity[0] * (t - frames / 2) + (rng.normal(0, jitter) if jitter else 0)
+        cy = h0 / 2 + velocity[1] * (t - frames / 2) + (rng.normal(0, jitter) if jitter else 0)
+        if wave:
+            ss = (np.arange(2 * W) + 0.5) / 2 - W / 2
+            ts = (np.arange(2 * H) + 0.5) / 2 - H / 2
+            gx, gy = np.meshgrid(cx + ss - 0.5, cy + ts - 0.5)
+            gx = gx + wave * np.sin(gy / 23.0 + t * 0.45) * np.sin(gx / 71.0)
+            frame = [map_coordinates(p, [gy, gx], order=1, mode="reflect")
+                     .reshape(H, 2, W, 2).mean(axis=(1, 3)) for p in background]
+        else:
+            frame = sample(background, cx, cy, 1.0)
+        for planes, mask, start, v in sprites:
+            frame = paste(frame, planes, mask, start[0] + v[0] * t, start[1] + v[1] * t)
+        f = to_422(frame)
+        if inherent:
+            f = [np.clip(np.rint(p + rng.normal(0, inherent, p.shape)), 0, 255).astype(np.uint8)
+                 for p in f]
+        out.append(f)
+    return out
+
+
 def crossfade(a, b, length):
     """a's frames, then `length` frames fading from a's last to b's first, then b's."""
     fa = [p.astype(np.float32) for p in a[-1]]
@@ -222,6 +270,34 @@ def main(outdir):
     put("fade_static", crossfade(e, f, 25), "fade")
     g = motion_clip(pics["Blinds"], 45, (300, 312), (1.2, 0.0))
     put("long_pan_blinds", g, "pan")
+
+    # Static cameras with life in them, and camera noise in the clean clip.
+    people = [sprite("people/" + n, hgt) for n, hgt in
+              (("a_happy_boy_01.svg", 200), ("backpacker_ganson.svg", 230),
+               ("adult_astrid_graeber_01.svg", 210), ("a_youngster_01.svg", 180),
+               ("bussiness_woman_donna_i_01.svg", 220))]
+    walk = lambda i, x, y, vx, vy=0.0: (people[i][0], people[i][1], (x, y), (vx, vy))  # noqa
+    put("people_garden", life_clip(pics["Garden"], [walk(0, 60, 250, 1.2), walk(1, 520, 200, -2.0),
+                                                    walk(2, 300, 260, 0.6)], n), "object")
+    put("people_wood", life_clip(pics["Wood"], [walk(3, 100, 280, 2.5), walk(4, 600, 220, -1.0)], n),
+        "object")
+    put("people_storm_camera", life_clip(pics["Storm"], [walk(1, 80, 240, 1.6), walk(2, 450, 250,
+                                                                                    -0.8)],
+                                         n, inherent=0.7, seed=3), "object")
+    put("camera_dune", life_clip(pics["Dune"], [], n, jitter=0.15, inherent=0.7, seed=4), "static")
+    put("camera_yellowflower", life_clip(pics["YellowFlower"], [], n, jitter=0.1, inherent=0.5,
+                                         seed=5), "static")
+    put("wave_greenmeadow", life_clip(pics["GreenMeadow"], [], n, wave=1.5), "object")
+    put("people_pan_dune", life_clip(pics["Dune"], [walk(0, 100, 260, 3.0), walk(4, 500, 220, -1.5)],
+                                     n, velocity=(1.3, 0.0)), "pan")
+    art0 = render_art(sets[0][0], sets[0][1], 1100, 720, seed=0)
+    toon = [sprite("people/" + n, 220) for n in ("buddy01.svg", "a_boy_plays_soccer_01.svg")]
+    put("drawn_people", life_clip(art0, [(toon[0][0], toon[0][1], (80, 230), (3.0, 0)),
+                                         (toon[1][0], toon[1][1], (560, 200), (-1.8, 0.4))], n),
+        "object")
+    put("pan_elephants", motion_clip(elephants, n, (500 - 1.7 * n / 2, 280), (1.7, 0.3)), "pan")
+    put("pan_greenmeadow", motion_clip(pics["GreenMeadow"], n, (500 - 0.9 * n / 2, 400), (0.9, 0.0)),
+        "pan")
 
     with open(os.path.join(outdir, "clips.json"), "w") as fj:
         json.dump(clips, fj, indent=1, sort_keys=True)

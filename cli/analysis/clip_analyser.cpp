@@ -83,8 +83,9 @@ double ClipAnalyser::difference(int64_t f) const {
 
 void ClipAnalyser::decide(int64_t t) {
   if (t > 0) {
+    const double before = t >= 2 ? difference(t - 1) : -1.0;
     const double next = t + 1 < added_ ? difference(t + 1) : -1.0;
-    if (is_cut(difference(t - 1), difference(t), next)) {
+    if (is_cut(before, difference(t), next)) {
       Scene& done = scenes_.back();
       done.end = t;
       if (!done.measured) close_measurement(done);
@@ -129,7 +130,14 @@ void ClipAnalyser::close_measurement(Scene& scene) {
     for (int p = 0; p < 3; ++p) {
       f.temporal_noise[p] = temporal_[p].estimate();
       f.spatial_noise[p] = spatial_[p].estimate();
-      f.noise[p] = temporal_[p].blocks() > 0 ? f.temporal_noise[p] : f.spatial_noise[p];
+      // Where the frame difference stands for the noise over much of the
+      // picture, it is the better figure (it reads correlated grain right);
+      // where little of it does (motion that is not a pan), content may
+      // lift even the quietest blocks, and the lower of the two is taken.
+      const bool explained = temporal_[p].blocks() > 0 && temporal_[p].share_within(1.5) >= 0.3;
+      f.noise[p] = explained ? f.temporal_noise[p]
+                   : temporal_[p].blocks() > 0 ? std::min(f.temporal_noise[p], f.spatial_noise[p])
+                                               : f.spatial_noise[p];
     }
     const double limit = 1.7 * f.noise[0] + 1.0;
     size_t moving = 0;
@@ -147,11 +155,11 @@ void ClipAnalyser::close_measurement(Scene& scene) {
   shifts_.clear();
 }
 
-const Scene& ClipAnalyser::scene_of(int64_t f) const {
+size_t ClipAnalyser::scene_index(int64_t f) const {
   auto it = std::upper_bound(scenes_.begin(), scenes_.end(), f,
                              [](int64_t v, const Scene& s) { return v < s.first; });
   if (it == scenes_.begin()) throw std::logic_error("ClipAnalyser: frame before the scenes held");
-  return *(it - 1);
+  return size_t(it - scenes_.begin()) - 1;
 }
 
 void ClipAnalyser::forget_before(int64_t f) {

@@ -65,8 +65,11 @@ class ClipAnalyser {
   bool finished() const { return finished_; }
   // Scenes in order; the last one may still be open (end -1).
   const std::vector<Scene>& scenes() const { return scenes_; }
-  // The scene that frame f belongs to; f < decided().
-  const Scene& scene_of(int64_t f) const;
+  // The scene that frame f belongs to, as an index into scenes(); f <
+  // decided() and f not before the scenes forgotten.
+  size_t scene_index(int64_t f) const;
+  // Scenes forgotten before scenes()[0].
+  int64_t scenes_before() const { return scenes_base_; }
   // The scenes no longer needed before frame f can be forgotten.
   void forget_before(int64_t f);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 bool is_cut(double before, double at, double next, const CutRule& rule) {
-  if (at < rule.min_difference) return false;
-  const double neighbour = std::max(before, next < 0 ? 0.0 : next);
-  return at > rule.spike_ratio * neighbour;
+  if (at < rule.min_difference || (before < 0 && next < 0)) return false;
+  return at > rule.spike_ratio * std::max(before, next);
 }

@@ -14,6 +14,8 @@ struct CutRule {
   double spike_ratio = 2.5;     // d[t] against the larger neighbour
 };
 
-// Whether frame t starts a new scene. Needs d[t - 1], d[t] and, when the clip
-// goes on, d[t + 1] (next = -1 at the clip's end).
+// Whether frame t starts a new scene, from d[t - 1], d[t] and d[t + 1]. A
+// neighbour that does not exist (d[t - 1] for t = 1, d[t + 1] at the clip's
+// end) is passed as -1; with neither there is no telling a cut from motion,
+// and none is found.
 bool is_cut(double before, double at, double next, const CutRule& rule = {});

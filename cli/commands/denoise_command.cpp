@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <cstdio>
@@ -12,7 +13,11 @@
 #include "cli/clip_io/clip_output.h"
 #include "cli/clip_io/file_identity.h"
 #include "cli/clip_io/preview_sink.h"
+#include "cli/analysis/clip_analyser.h"
 #include "cli/progress.h"
+#include "cli/scene_window.h"
+#include "cli/settings/auto_settings.h"
+#include "cli/settings/scene_settings.h"
 #include "cli/streaming_source.h"
 #include "cli/tool_error.h"
 #include "cli/write_behind.h"
@@ -31,8 +36,39 @@ constexpr int kPreStageReach = 2;
 constexpr int kReadAhead = 2;
 constexpr int kWriteBehind = 2;
 
+// The widest temporal radius any scene may get.
+constexpr int kMaxRadius = 4;
+// Frames of a scene that its measurement comes from under `auto`.
+constexpr int kMeasuredFrames = 25;
+
 int64_t saturating_add(int64_t a, int64_t b) {
   return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max() : a + b;
+}
+
+// The threshold factors are the module's process-wide state: a run leaves
+// them as it found them (all 1), whatever way it ends.
+struct ThresholdFactorsReset {
+  ~ThresholdFactorsReset() { reset_threshold_factors(); }
+};
+
+std::string percent(double share) { return std::to_string(int(std::lround(share * 100))) + "%"; }
+
+std::string one_decimal(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", v);
+  return text;
+}
+
+// The line a run prints for a scene as it starts it.
+std::string scene_line(int64_t index, const Scene& scene, bool measured, const std::string& settings) {
+  std::string line = "scene " + std::to_string(index + 1) + ", frames " + std::to_string(scene.first) + "-";
+  if (scene.end >= 0) line += std::to_string(scene.end - 1);
+  if (measured) {
+    const SceneFigures& f = scene.figures;
+    line += ": noise Y " + one_decimal(f.noise[0]) + " Cb " + one_decimal(f.noise[1]) + " Cr " +
+            one_decimal(f.noise[2]) + ", motion " + percent(f.motion);
+  }
+  return line + ": " + settings;
 }
 
 }  // namespace
@@ -76,14 +112,22 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   HostOptions host_options;
   host_options.thread_num = options.threads;
   StandInHost host(table, host_options);
-  for (int i = 0; i < kTrackCount; ++i) host.set_track(i, options.tracks[size_t(i)]);
-  for (int i = 0; i < kCheckCount; ++i) host.set_check(i, options.checks[size_t(i)]);
-  host.set_check(kFieldCheck, per_field ? 1 : 0);
+  ThresholdFactorsReset factors_reset;
   reset_threshold_factors();
-  // W3DYL, W3DYH, W2DY, W3DCL, W3DCH, W2DC
-  for (int t = 1; t <= 6; ++t) set_threshold_factor(t, options.strength);
   host.init();
   if (options.simd > 0) set_engine_simd_level_limit(options.simd);
+
+  // Every preset but `none` splits the clip into scenes; `auto` measures each.
+  const bool scenes = options.preset != Preset::kNone;
+  const bool measuring = options.preset == Preset::kAuto;
+  // The settings of every scene before the scene's own choice.
+  const Settings preset = preset_settings(options.preset, *table);
+  auto settings_for = [&](const Scene* scene) {
+    Settings s = measuring && scene ? auto_settings(scene->figures, preset) : preset;
+    s = with_command_line(s, options);
+    s.checks[kFieldCheck] = per_field ? 1 : 0;
+    return s;
+  };
 
   ClipOutput output(targets[0], format, interlaced_chroma, options.encoder_args);
   std::optional<PreviewSink> preview;
@@ -92,32 +136,48 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // Reading runs ahead on its own thread and converting and writing behind
   // on another, so that both overlap with the module's work.
   StreamingSource source(input, kReadAhead);
+  SceneWindow window(source);
+  AnalysisOptions analysis_options;
+  analysis_options.measure = measuring;
+  analysis_options.fields = per_field;
+  analysis_options.measured_frames = kMeasuredFrames;
+  ClipAnalyser analyser(format, input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels
+                                                                 : PayloadLayout::kPlanarSamples,
+                        analysis_options);
+  // The widest window any scene may get, and what the scenes' decisions
+  // need after it: the cut decision of a frame reads the next one, and a
+  // scene's measurement its first frames.
+  const int64_t widest_margin =
+      int64_t(scenes && measuring && !options.track_given[kFrameTrack] ? kMaxRadius
+                                                                         : settings_for(nullptr).tracks[kFrameTrack]) +
+      kPreStageReach;
+  // A run that stops reading early sees the clip end there: reading on far
+  // enough that no decision about a frame it writes changes keeps a range
+  // bit-identical to the same frames of a whole run.
+  const int64_t lookahead =
+      scenes ? std::max<int64_t>(widest_margin + 2, measuring ? kMeasuredFrames + 1 : 0) : widest_margin;
   // Frames after the last one a range needs are not read: on a pipe they
   // may be long in coming.
-  const int64_t widest_margin = int64_t(options.tracks[kFrameTrack]) + kPreStageReach;
-  if (options.range_end >= 0) source.read_no_further_than(saturating_add(options.range_end - 1, widest_margin));
+  if (options.range_end >= 0) source.read_no_further_than(saturating_add(options.range_end - 1, lookahead));
   const int padded_width = source.width();
   WriteBehind writer(output, size_t(padded_width) * size_t(source.height()), padded_width,
                      kWriteBehind);
 
-  // A clip shorter than the temporal window would make the module mirror
-  // past its other end, where the host has no frame: shorten the window.
-  int radius = options.tracks[kFrameTrack];
-  source.fill_through(int64_t(radius) + kPreStageReach);
-  if (source.end_seen() && source.decoded() <= radius) {
-    if (source.decoded() < 2) {
-      throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
-                                         " frame(s); the filter needs at least 2");
+  // Hands frames to the analyser, in order, through frame `last` or the end
+  // of the clip; the source keeps only those from `keep_from` on.
+  int64_t fed = 0;
+  auto feed_through = [&](int64_t last, int64_t keep_from) {
+    while (!analyser.finished() && fed <= last) {
+      source.fill_through(fed);
+      if (fed >= source.decoded()) {
+        analyser.finish();
+        break;
+      }
+      analyser.add_frame(source.payload(fed));
+      ++fed;
+      source.drop_before(std::min(keep_from, fed));
     }
-    radius = int(source.decoded()) - 1;
-    host.set_track(kFrameTrack, radius);
-    host.update(0x10000 + kFrameTrack);
-    if (!options.quiet) {
-      print_note(printable(options.input) + ": " + std::to_string(source.decoded()) +
-                 " frames, temporal radius lowered to " + std::to_string(radius));
-    }
-  }
-  const int margin = radius + kPreStageReach;
+  };
 
   int64_t total = input.frame_count_hint();
   if (total >= 0 && options.range_end >= 0) total = std::min(total, options.range_end);
@@ -125,18 +185,72 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
 
   RunSummary summary;
+  int64_t scene_first = -1, scene_index = -1;
+  int margin = 0;
+  auto start_scene = [&](const Scene* scene, int64_t first, int64_t length) {
+    Settings s = settings_for(scene);
+    const int radius_before = s.tracks[kFrameTrack];
+    if (fit_window_to_scene(s, length) && !options.quiet && !scene) {
+      print_note(printable(options.input) + ": " + std::to_string(length) +
+                 " frames, temporal radius lowered to " + std::to_string(s.tracks[kFrameTrack]) +
+                 " from " + std::to_string(radius_before));
+    }
+    const int radius = s.tracks[kFrameTrack];
+    apply_settings(host, s);
+    margin = radius + kPreStageReach;
+    scene_first = first;
+    ++scene_index;
+    if (!options.quiet && scene) {
+      print_note(scene_line(scene_index, *scene, measuring, describe_settings(s, *table)));
+    }
+  };
+
+  if (!scenes) {
+    // One scene, the whole clip, under the preset's settings.
+    source.fill_through(widest_margin);
+    if (source.end_seen() && source.decoded() < 2) {
+      throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
+                                         " frame(s); the filter needs at least 2");
+    }
+    start_scene(nullptr, 0, source.end_seen() ? source.decoded() : -1);
+  }
+
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
-    source.drop_before(f - margin);
+    if (scenes) {
+      // The scene of f and whether it ends within the window: cut decisions
+      // through f + widest_margin, and the scene's measurement.
+      feed_through(saturating_add(f, widest_margin + 1), f - widest_margin);
+      if (analyser.finished() && analyser.frames_added() < 2) {
+        throw ToolError(options.input, "the clip has " + std::to_string(analyser.frames_added()) +
+                                           " frame(s); the filter needs at least 2");
+      }
+      if (f >= analyser.decided()) break;  // the clip ended
+      size_t index = analyser.scene_index(f);
+      while (!analyser.scenes()[index].measured) {
+        feed_through(fed, f - widest_margin);
+        index = analyser.scene_index(f);
+      }
+      const Scene& scene = analyser.scenes()[index];
+      if (scene.first != scene_first) {
+        if (scene_index < 0) scene_index = analyser.scenes_before() + int64_t(index) - 1;
+        start_scene(&scene, scene.first, scene.end >= 0 ? scene.end - scene.first : -1);
+      }
+      const int64_t end = scene.end >= 0 ? scene.end : analyser.decided();
+      window.set_scene(scene.first, end - scene.first);
+      analyser.forget_before(f - widest_margin);
+    }
+    source.drop_before(std::max(f - margin, scene_first));
     source.fill_through(saturating_add(f, margin));
     if (f >= source.decoded()) break;  // the clip ended
+    if (!scenes) window.set_scene(0, source.frame_count());
     // The host numbers frames with an int, up to f + margin.
-    if (f > int64_t(INT_MAX) - margin) {
+    if (f - scene_first > int64_t(INT_MAX) - margin) {
       throw ToolError(options.input, "frame " + std::to_string(f) + " is past the last frame number the host counts (" +
                                          std::to_string(INT_MAX - margin) + ")");
     }
     PIXEL_YC* rendered = writer.acquire();
-    if (!host.process(source, int(f), rendered, padded_width)) {
+    if (!host.process(window, int(f - scene_first), rendered, padded_width)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
     }
     if (source.window_fault() >= 0) {

@@ -148,7 +148,9 @@ TEST(Tool, PipesRawFramesPreviewAndProgress) {
   ToolRun run = run_tool({"-", "-"}, piped);
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, read_file(dir.file("file.y4m")));
-  EXPECT_EQ(run.err, "");  // no progress when stderr is not a terminal
+  // No progress when stderr is not a terminal: only the scene's settings.
+  EXPECT_EQ(run.err.rfind("quietloom: scene 1, frames 0-4: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   // Through raw host frames and back.
   ASSERT_EQ(run_tool(with(kIdentitySettings, {dir.file("in.y4m"), dir.file("raw.yc48")})).exit_status, 0);
   EXPECT_EQ(read_file(dir.file("raw.yc48")).size(), 5u * 64 * 48 * 6);
@@ -208,7 +210,7 @@ TEST(Tool, ErrorsNameTheFileAndLeaveNoPartialOutput) {
       {{"--encoder-args", "-c:v x", dir.file("in.y4m"), dir.file("out.y4m")}, 2, "--encoder-args"},
   };
   for (const Case& c : cases) {
-    ToolRun run = run_tool(c.args);
+    ToolRun run = run_tool(with({"-q"}, c.args));
     EXPECT_EQ(run.exit_status, c.status) << testing::PrintToString(c.args) << "\n" << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << "expected '" << c.message << "' in: " << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -370,13 +372,18 @@ TEST(Tool, ClipsShorterThanTheWindowNarrowItOrAreRefused) {
   write_y4m(dir.file("two.y4m"), format, clip);
   write_y4m(dir.file("one.y4m"), format, {clip[0]});
   // Frame 4 needs 5 frames to mirror into; two frames narrow it to 1.
-  ToolRun two = run_tool({"--frame", "4", dir.file("two.y4m"), dir.file("out.y4m")});
+  ToolRun two = run_tool({"--preset", "none", "--frame", "4", dir.file("two.y4m"), dir.file("out.y4m")});
   ASSERT_EQ(two.exit_status, 0) << two.err;
   EXPECT_NE(two.err.find("temporal radius lowered to 1"), std::string::npos) << two.err;
   EXPECT_EQ(read_y4m(dir.file("out.y4m")).frames.size(), 2u);
-  // The same narrowing applies to a part of the clip.
-  ASSERT_EQ(run_tool({"-q", "--frame", "4", "--range", "1:2", dir.file("two.y4m"), dir.file("part.y4m")}).exit_status, 0);
+  // The same narrowing applies to a part of the clip, and to a scene.
+  ASSERT_EQ(run_tool({"-q", "--preset", "none", "--frame", "4", "--range", "1:2", dir.file("two.y4m"),
+                      dir.file("part.y4m")}).exit_status, 0);
   EXPECT_EQ(read_y4m(dir.file("part.y4m")).frames[0].plane[0], read_y4m(dir.file("out.y4m")).frames[1].plane[0]);
+  ToolRun scene = run_tool({"--frame", "4", dir.file("two.y4m"), dir.file("auto.y4m")});
+  ASSERT_EQ(scene.exit_status, 0) << scene.err;
+  EXPECT_NE(scene.err.find("frames 0-1: "), std::string::npos) << scene.err;
+  EXPECT_NE(scene.err.find("--frame 1"), std::string::npos) << scene.err;
   ToolRun one = run_tool({dir.file("one.y4m"), dir.file("none.y4m")});
   EXPECT_EQ(one.exit_status, 1);
   EXPECT_NE(one.err.find("at least 2"), std::string::npos) << one.err;

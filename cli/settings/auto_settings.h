@@ -1,0 +1,13 @@
+#pragma once
+// The settings `--preset auto` gives a scene, from its measured noise and
+// motion. The temporal thresholds are set in proportion to the noise of
+// their planes, by a factor that falls as more of the picture moves: the
+// selective fit takes a neighbouring frame's coefficient only when it lies
+// within the threshold, so a threshold a few times the noise takes in every
+// frame where the picture stood still and leaves out moving detail, while a
+// higher one would start to blend it.
+#include "cli/analysis/clip_analyser.h"
+#include "cli/settings/scene_settings.h"
+
+// `base` supplies everything auto does not choose (colour, pre-stages).
+Settings auto_settings(const SceneFigures& figures, const Settings& base);
