@@ -51,7 +51,9 @@ void BlockNoise::add_temporal(const Plane& prev, const Plane& cur, int dx, int d
           squares += d * d;
         }
       }
-      if (unusable || (flat(cur, bx, by) && flat(prev, bx - dx, by - dy))) continue;
+      // A block that did not change at all was copied (a still block of a
+      // compressed stream, a frame repeated): it tells nothing of the noise.
+      if (unusable || squares == 0 || (flat(cur, bx, by) && flat(prev, bx - dx, by - dy))) continue;
       // The block's mean difference is left out: a change of brightness is
       // not noise.
       const double n = kBlock * kBlock;

@@ -16,9 +16,10 @@
 // where motion is not a translation, but it reads spatially correlated
 // noise (film grain, upscaled noise) low.
 //
-// Blocks that hold a sample at the ends of the code range (clipped noise)
-// or are exactly flat in both frames (inserted black bars, captions) say
-// nothing about the noise and are left out.
+// Blocks that hold a sample at the ends of the code range (clipped noise),
+// are exactly flat in both frames (inserted black bars, captions) or did not
+// change at all between them (copied by a codec) say nothing about the noise
+// and are left out.
 #include <cstdint>
 #include <vector>
 
