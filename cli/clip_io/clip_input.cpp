@@ -23,6 +23,17 @@ VideoFormat host_frame_format(FrameSize size, Rational rate) {
 
 ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48_rate)
     : name_(path) {
+  // A constructor that throws runs no destructor: what was opened is
+  // released here.
+  try {
+    open(path, yc48_size, yc48_rate);
+  } catch (...) {
+    release();
+    throw;
+  }
+}
+
+void ClipInput::open(const std::string& path, FrameSize yc48_size, Rational yc48_rate) {
   SniffedInput sniffed = open_and_sniff(path);
   kind_ = sniffed.kind;
   identity_ = sniffed.identity;
@@ -100,7 +111,9 @@ ClipInput::ClipInput(const std::string& path, FrameSize yc48_size, Rational yc48
   converter_ = std::make_unique<SampleConverter>(format_, format_.interlaced_layout());
 }
 
-ClipInput::~ClipInput() {
+ClipInput::~ClipInput() { release(); }
+
+void ClipInput::release() {
   if (kind_ == ClipKind::kFfmpeg) {
     // The decoder goes first: a feeder that waits to write to it is then
     // released.
@@ -109,6 +122,7 @@ ClipInput::~ClipInput() {
   } else if (file_) {
     std::fclose(file_);
   }
+  file_ = nullptr;
 }
 
 void ClipInput::set_interlaced_chroma(bool interlaced) {

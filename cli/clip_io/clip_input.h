@@ -61,8 +61,11 @@ class ClipInput {
   void close(bool reached_end);
 
  private:
+  void open(const std::string& path, FrameSize yc48_size, Rational yc48_rate);
+  void release();
+
   std::string name_;
-  ClipKind kind_;
+  ClipKind kind_ = ClipKind::kY4m;
   FileIdentity identity_;
   std::FILE* file_ = nullptr;  // owned unless it is the decoder's pipe
   std::unique_ptr<InputFeeder> feeder_;

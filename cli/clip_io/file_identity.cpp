@@ -101,7 +101,18 @@ std::vector<OutputTarget> plan_outputs(const std::string& input_name, const File
     } else if (errno != ENOENT) {
       throw ToolError(name, std::strerror(errno));
     } else {
-      location = location_of(name);
+      // A link to a file not made yet is written through too: the file is
+      // made where the link points.
+      struct stat link_info;
+      std::error_code error;
+      if (lstat(name.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+        std::filesystem::path pointed = std::filesystem::read_symlink(name, error);
+        if (!error) {
+          target.path = pointed.is_absolute() ? pointed.string()
+                                              : (std::filesystem::path(parent_of(name)) / pointed).string();
+        }
+      }
+      location = location_of(target.path);
     }
     if (identity.known && identity == input) {
       throw ToolError(name, name == "-" || target.kind == TargetKind::kStandardOutput

@@ -99,11 +99,13 @@ TEST_F(ToolAbuse, OutputsAreWrittenInPlaceOrCommittedTogether) {
   // A replaced file keeps its mode; a link is written through and stays.
   ShellRun kept = sh("echo old >out.y4m; chmod 600 out.y4m; echo old >real.y4m; ln -s real.y4m link.y4m; "
                      "$Q -q in.y4m out.y4m && $Q -q in.y4m link.y4m && stat -c %a out.y4m && "
-                     "test -L link.y4m");
+                     "test -L link.y4m && ln -s new.y4m dangling.y4m && $Q -q in.y4m dangling.y4m && "
+                     "test -L dangling.y4m");
   EXPECT_EQ(kept.exit_status, 0) << kept.err;
   EXPECT_EQ(kept.out, "600\n");
   EXPECT_TRUE(file("out.y4m") == reference_clip);
   EXPECT_TRUE(file("real.y4m") == reference_clip);
+  EXPECT_TRUE(file("new.y4m") == reference_clip);
   EXPECT_EQ(temporaries(), std::vector<std::string>{});
 }
 
