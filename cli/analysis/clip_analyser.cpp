@@ -100,7 +100,11 @@ void ClipAnalyser::decide(int64_t t) {
 void ClipAnalyser::measure(int64_t t) {
   Scene& scene = scenes_.back();
   if (scene.measured) return;
-  if (!options_.measure || t >= scene.first + options_.measured_frames) return;
+  if (!options_.measure) {
+    scene.measured = true;  // nothing to wait for
+    return;
+  }
+  if (t >= scene.first + options_.measured_frames) return;
   // held_ ends with frame added_ - 1; frame t sits that many places before.
   const size_t back = size_t(added_ - 1 - t);
   const Held& cur = *held_[held_.size() - 1 - back];
@@ -134,10 +138,17 @@ void ClipAnalyser::close_measurement(Scene& scene) {
       // picture, it is the better figure (it reads correlated grain right);
       // where little of it does (motion that is not a pan), content may
       // lift even the quietest blocks, and the lower of the two is taken.
-      const bool explained = temporal_[p].blocks() > 0 && temporal_[p].share_within(1.5) >= 0.3;
-      f.noise[p] = explained ? f.temporal_noise[p]
-                   : temporal_[p].blocks() > 0 ? std::min(f.temporal_noise[p], f.spatial_noise[p])
-                                               : f.spatial_noise[p];
+      // Frames that never changed at all carry no noise; a scene of one
+      // frame has only the spatial figure.
+      const BlockNoise& t = temporal_[p];
+      if (shifts_.empty()) {
+        f.noise[p] = f.spatial_noise[p];
+      } else if (t.blocks() == 0) {
+        f.noise[p] = 0.0;
+      } else {
+        f.noise[p] = t.share_within(1.5) >= 0.3 ? f.temporal_noise[p]
+                                                : std::min(f.temporal_noise[p], f.spatial_noise[p]);
+      }
     }
     const double limit = 1.7 * f.noise[0] + 1.0;
     size_t moving = 0;
