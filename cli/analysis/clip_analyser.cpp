@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "cli/analysis/scene_cuts.h"
 
 struct ClipAnalyser::Held {
-  Picture picture;
-  Pyramid pyramid;
-  ShiftSearch shift;  // from the frame before
+  std::vector<uint8_t> payload;
+  Pyramid pyramid;            // level 0 only once the picture is read
+  std::optional<Picture> picture;
+  ShiftSearch shift;          // from the frame before
 };
 
 namespace {
@@ -36,6 +39,12 @@ void add_motion_blocks(const Plane& prev, const Plane& cur, std::vector<float>& 
   }
 }
 
+// Frames k of a scene (counted from its first) whose pair with frame k - 1
+// is measured, and whose spatial figure is taken: k % kPairEvery == 1 and
+// k % kSpatialEvery == 1 (and frame 0).
+constexpr int kPairEvery = 3;
+constexpr int kSpatialEvery = 6;
+
 int scaled_shift(int shift, int plane_size, int luma_size) {
   return int(std::lround(double(shift) * plane_size / luma_size));
 }
@@ -51,11 +60,13 @@ ClipAnalyser::~ClipAnalyser() = default;
 void ClipAnalyser::add_frame(const uint8_t* payload) {
   if (finished_) throw std::logic_error("ClipAnalyser: frame after the end");
   auto held = std::make_unique<Held>();
-  held->picture = picture_from_payload(format_, layout_, payload);
-  held->pyramid = build_pyramid(held->picture.planes[0]);
+  const size_t bytes = layout_ == PayloadLayout::kHostPixels ? format_.luma_samples() * 6 : format_.frame_bytes();
+  held->payload.assign(payload, payload + bytes);
+  held->pyramid = build_pyramid_from_half(half_luma_from_payload(format_, layout_, payload));
   double d = 0;
   if (!held_.empty()) {
-    held->shift = search_shift(held_.back()->pyramid, held->pyramid);
+    // The full-size shift is found only for frames that are measured.
+    held->shift = coarse_shift(held_.back()->pyramid, held->pyramid);
     d = held->shift.coarse_difference;
   }
   held_.push_back(std::move(held));
@@ -97,6 +108,14 @@ void ClipAnalyser::decide(int64_t t) {
   measure(t);
 }
 
+const Picture& ClipAnalyser::picture(Held& held) const {
+  if (!held.picture) {
+    held.picture = picture_from_payload(format_, layout_, held.payload.data());
+    held.pyramid.levels[0] = held.picture->planes[0];
+  }
+  return *held.picture;
+}
+
 void ClipAnalyser::measure(int64_t t) {
   Scene& scene = scenes_.back();
   if (scene.measured) return;
@@ -104,28 +123,48 @@ void ClipAnalyser::measure(int64_t t) {
     scene.measured = true;  // nothing to wait for
     return;
   }
-  if (t >= scene.first + options_.measured_frames) return;
+  const int64_t k = t - scene.first;
+  if (k >= options_.measured_frames) return;
   // held_ ends with frame added_ - 1; frame t sits that many places before.
   const size_t back = size_t(added_ - 1 - t);
-  const Held& cur = *held_[held_.size() - 1 - back];
-  for (int p = 0; p < 3; ++p) {
-    spatial_[p].add_spatial(cur.picture.planes[size_t(p)], options_.fields, cur.picture.max_code);
+  Held& cur = *held_[held_.size() - 1 - back];
+  // Frame pairs a few frames apart stand for the scene's first second as
+  // well as every pair would, at a fraction of the work; the spatial figure
+  // is a cross-check and needs fewer frames still.
+  const bool spatial = k == 0 || k % kSpatialEvery == 1;
+  const bool pair = k % kPairEvery == 1;
+  if (!spatial && !pair) {
+    ++scene.figures.frames;
+    if (k == options_.measured_frames - 1) close_measurement(scene);
+    return;
   }
-  if (t > scene.first) {
-    const Held& prev = *held_[held_.size() - 2 - back];
-    const Plane& luma = cur.picture.planes[0];
-    for (int p = 0; p < 3; ++p) {
-      const Plane& plane = cur.picture.planes[size_t(p)];
-      temporal_[p].add_temporal(prev.picture.planes[size_t(p)], plane,
-                                scaled_shift(cur.shift.x, plane.width, luma.width),
-                                scaled_shift(cur.shift.y, plane.height, luma.height),
-                                cur.picture.max_code);
+  Held* prev = pair ? held_[held_.size() - 2 - back].get() : nullptr;
+  const Picture& b = picture(cur);
+  const Picture* a = prev ? &picture(*prev) : nullptr;
+  if (prev && cur.shift.level > 0) cur.shift = refine_to_full_size(prev->pyramid, cur.pyramid, cur.shift);
+  const Plane& luma = b.planes[0];
+  auto measure_plane = [&](int i) {
+    const Plane& plane = b.planes[size_t(i)];
+    if (spatial) spatial_[i].add_spatial(plane, options_.fields, b.max_code);
+    if (a) {
+      temporal_[i].add_temporal(a->planes[size_t(i)], plane, scaled_shift(cur.shift.x, plane.width, luma.width),
+                                scaled_shift(cur.shift.y, plane.height, luma.height), b.max_code);
     }
-    add_motion_blocks(prev.picture.planes[0], luma, motion_blocks_);
+  };
+  // The chroma planes on a thread of their own: a scene's first frames wait
+  // for this measurement before any of them is denoised.
+  std::thread chroma([&] {
+    measure_plane(1);
+    measure_plane(2);
+  });
+  measure_plane(0);
+  if (a) {
+    add_motion_blocks(a->planes[0], luma, motion_blocks_);
     shifts_.push_back(std::hypot(double(cur.shift.x), double(cur.shift.y)));
   }
+  chroma.join();
   ++scene.figures.frames;
-  if (t == scene.first + options_.measured_frames - 1) close_measurement(scene);
+  if (k == options_.measured_frames - 1) close_measurement(scene);
 }
 
 void ClipAnalyser::close_measurement(Scene& scene) {

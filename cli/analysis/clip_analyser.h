@@ -79,6 +79,7 @@ class ClipAnalyser {
 
  private:
   struct Held;
+  const Picture& picture(Held& held) const;
   void decide(int64_t t);
   void measure(int64_t t);
   void close_measurement(Scene& scene);

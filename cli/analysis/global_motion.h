@@ -20,18 +20,27 @@ struct Pyramid {
   std::vector<Plane> levels;
 };
 Pyramid build_pyramid(const Plane& luma, int min_width = 64);
+// The same from the half-size plane on, with level 0 left empty (to be
+// filled in when a full-size shift is wanted).
+Pyramid build_pyramid_from_half(Plane half, int min_width = 64);
 
 struct ShiftSearch {
-  int x = 0;  // whole-sample shift at full resolution
+  int x = 0;  // whole-sample shift, in samples of pyramid level `level`
   int y = 0;
+  int level = 0;
   // Mean absolute difference at the coarsest level under the best shift
   // found there (8-bit code units): small for a pan, large across a cut.
   double coarse_difference = 0;
 };
 
 // Searches shifts of up to `coarse_radius` samples of the coarsest level
-// (that many times 2^levels at full resolution).
+// (that many times 2^levels at full resolution), then narrows the shift
+// down to full resolution.
 ShiftSearch search_shift(const Pyramid& prev, const Pyramid& cur, int coarse_radius = 8);
+// The two steps apart: the coarsest level alone (all a cut decision needs),
+// and the narrowing from a coarse result to level 0.
+ShiftSearch coarse_shift(const Pyramid& prev, const Pyramid& cur, int coarse_radius = 8);
+ShiftSearch refine_to_full_size(const Pyramid& prev, const Pyramid& cur, ShiftSearch coarse);
 
 // Refines a whole-sample shift to a fraction of a sample: Gauss-Newton steps
 // on the gradients of prev, samples whose residual stands far above the rest

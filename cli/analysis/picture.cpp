@@ -59,3 +59,27 @@ Plane half_size(const Plane& plane) {
   }
   return half;
 }
+
+Plane half_luma_from_payload(const VideoFormat& format, PayloadLayout layout, const uint8_t* payload) {
+  Plane half;
+  half.resize(format.width / 2, format.height / 2);
+  auto sample = [&](int x, int y) -> float {
+    const size_t i = size_t(y) * size_t(format.width) + size_t(x);
+    if (layout == PayloadLayout::kHostPixels) {
+      int16_t v;
+      std::memcpy(&v, payload + 6 * i, sizeof v);
+      return 16.0f + float(v) * (219.0f / 4096.0f);
+    }
+    if (format.bytes_per_sample() == 1) return float(payload[i]);
+    return float(uint16_t(payload[2 * i] | (payload[2 * i + 1] << 8)));
+  };
+  const float scale = layout == PayloadLayout::kHostPixels ? 0.25f : 0.25f / float(1 << (format.bit_depth - 8));
+  for (int y = 0; y < half.height; ++y) {
+    float* out = half.row(y);
+    for (int x = 0; x < half.width; ++x) {
+      out[x] = scale * (sample(2 * x, 2 * y) + sample(2 * x + 1, 2 * y) + sample(2 * x, 2 * y + 1) +
+                        sample(2 * x + 1, 2 * y + 1));
+    }
+  }
+  return half;
+}

@@ -37,6 +37,10 @@ enum class PayloadLayout { kPlanarSamples, kHostPixels };
 Picture picture_from_payload(const VideoFormat& format, PayloadLayout layout,
                              const uint8_t* payload);
 
+// The luma plane at half size both ways (2x2 means), straight from the
+// payload: all that telling cuts apart needs.
+Plane half_luma_from_payload(const VideoFormat& format, PayloadLayout layout, const uint8_t* payload);
+
 // Halves a plane in both directions (2x2 means; a last odd row or column is
 // dropped).
 Plane half_size(const Plane& plane);
