@@ -8,8 +8,9 @@
 #include "cli/video_format.h"
 
 constexpr int kDemoFrames = 24;
-constexpr double kDemoLumaSigma = 2.0;    // noise, in 10-bit code values
-constexpr double kDemoChromaSigma = 2.0;
+// Noise a viewer can see: 5 codes of an 8-bit clip, in 10-bit code values.
+constexpr double kDemoLumaSigma = 20.0;
+constexpr double kDemoChromaSigma = 20.0;
 constexpr uint64_t kDemoSeed = 0x51E7100Du;
 
 VideoFormat demo_format();
