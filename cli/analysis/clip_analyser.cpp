@@ -42,8 +42,8 @@ void add_motion_blocks(const Plane& prev, const Plane& cur, std::vector<float>& 
 // Frames k of a scene (counted from its first) whose pair with frame k - 1
 // is measured, and whose spatial figure is taken: k % kPairEvery == 1 and
 // k % kSpatialEvery == 1 (and frame 0).
-constexpr int kPairEvery = 3;
-constexpr int kSpatialEvery = 6;
+constexpr int kPairEvery = 6;
+constexpr int kSpatialEvery = 12;
 
 int scaled_shift(int shift, int plane_size, int luma_size) {
   return int(std::lround(double(shift) * plane_size / luma_size));
@@ -128,9 +128,9 @@ void ClipAnalyser::measure(int64_t t) {
   // held_ ends with frame added_ - 1; frame t sits that many places before.
   const size_t back = size_t(added_ - 1 - t);
   Held& cur = *held_[held_.size() - 1 - back];
-  // Frame pairs a few frames apart stand for the scene's first second as
-  // well as every pair would, at a fraction of the work; the spatial figure
-  // is a cross-check and needs fewer frames still.
+  // Four frame pairs spread over the scene's first second stand for it about
+  // as well as every pair would, at a fraction of the work; the spatial
+  // figure is a cross-check and needs fewer frames still.
   const bool spatial = k == 0 || k % kSpatialEvery == 1;
   const bool pair = k % kPairEvery == 1;
   if (!spatial && !pair) {
