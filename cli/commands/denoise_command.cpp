@@ -276,6 +276,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     }
     const int radius = s.tracks[kFrameTrack];
     apply_settings(host, s);
+    // The host's filtering cache keys frames by their number in the clip it
+    // is given, and each scene is a clip of its own numbered from 0: frames
+    // of the scene before would be served as this one's.
+    host.flush_filtering_cache();
     margin = radius + kPreStageReach;
     scene_first = first;
     ++scene_index;
