@@ -53,7 +53,7 @@ TEST(Parts, JoinedPartsAreTheWholeRun) {
   REQUIRE_MODULE_TABLE();
   ScratchDir dir;
   const VideoFormat format = test_format(64, 48, ChromaFormat::k420, 8);
-  write_y4m(dir.file("in.y4m"), format, make_scene_clip(format, 3, 12, 7));
+  write_y4m(dir.file("in.y4m"), format, make_scene_clip(format, 3, 10, 7));
   const std::string input = dir.file("in.y4m");
   ASSERT_EQ(run_tool({"-q", input, dir.file("auto.y4m")}).exit_status, 0);
   ASSERT_EQ(run_tool({"-q", "--preset", "none", input, dir.file("none.y4m")}).exit_status, 0);
@@ -65,11 +65,11 @@ TEST(Parts, JoinedPartsAreTheWholeRun) {
     const std::string plan_file = dir.file("plan" + std::to_string(parts) + ".json");
     const std::vector<std::string> ranges = plan(input, parts, plan_file);
     ASSERT_EQ(ranges.size(), size_t(parts));
-    EXPECT_EQ(parts_joined(dir, input, ranges, {"--settings", plan_file}), whole_auto) << parts << " parts";
+    EXPECT_TRUE(parts_joined(dir, input, ranges, {"--settings", plan_file}) == whole_auto) << parts << " parts";
     if (parts == 6) {
-      EXPECT_EQ(parts_joined(dir, input, ranges, {"--preset", "none"}), whole_none) << parts << " parts";
+      EXPECT_TRUE(parts_joined(dir, input, ranges, {"--preset", "none"}) == whole_none) << parts << " parts";
       // Without the plan each part measures the scenes it touches.
-      EXPECT_EQ(parts_joined(dir, input, ranges, {}), whole_auto) << parts << " parts, measured";
+      EXPECT_TRUE(parts_joined(dir, input, ranges, {}) == whole_auto) << parts << " parts, measured";
     }
   }
 }
@@ -121,7 +121,7 @@ TEST(Parts, ReadOnlyTheWindowOfTheirRange) {
   EXPECT_LT(seeking.first.first, 30);
   for (auto [input, options] : {std::pair{std::string("-"), piped}, std::pair{dir.file("parameters.y4m"), stats}}) {
     const auto reading = run_part("600:608", input, options);
-    EXPECT_EQ(reading.second, seeking.second) << input;
+    EXPECT_TRUE(reading.second == seeking.second) << input;
     EXPECT_GE(reading.first.first, 608) << input << " seeks where it cannot";
   }
 }
@@ -180,10 +180,10 @@ TEST(Parts, JoinRefusesPartsThatDoNotBelongTogether) {
   ASSERT_EQ(link(c.c_str(), dir.file("c-link.y4m").c_str()), 0);
   const std::string before = read_file(c);
   EXPECT_EQ(run_tool({"join", c, a, b, dir.file("c-link.y4m")}).exit_status, 1);
-  EXPECT_EQ(read_file(c), before);
+  EXPECT_TRUE(read_file(c) == before);
   ToolRun joined = run_tool({"join", c, a, b, dir.file("out.y4m")});
   ASSERT_EQ(joined.exit_status, 0) << joined.err;
-  EXPECT_EQ(read_file(dir.file("out.y4m")), read_file(whole));
+  EXPECT_TRUE(read_file(dir.file("out.y4m")) == read_file(whole));
 }
 
 TEST(Parts, APlanIsCheckedAgainstTheClipAndItself) {
