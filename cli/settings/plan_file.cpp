@@ -132,7 +132,8 @@ std::string plan_to_json(const ClipPlan& plan, const FILTER_DLL& table) {
             {"digest", plan_digest(plan)},
             {"scenes", scenes},
             {"parts", parts}};
-  return j.dump(1) + "\n";
+  // A file name need not be UTF-8; JSON text must be.
+  return j.dump(1, ' ', false, ordered::error_handler_t::replace) + "\n";
 }
 
 ClipPlan plan_from_json(const std::string& text, const std::string& name, const FILTER_DLL& table) {

@@ -61,12 +61,12 @@ TEST(Parts, JoinedPartsAreTheWholeRun) {
   const std::string whole_none = read_file(dir.file("none.y4m"));
   // Each scene's own settings make the presets' outputs differ.
   ASSERT_NE(whole_auto, whole_none);
-  for (int parts : {1, 6, 16}) {
+  for (int parts : {4, 16}) {
     const std::string plan_file = dir.file("plan" + std::to_string(parts) + ".json");
     const std::vector<std::string> ranges = plan(input, parts, plan_file);
     ASSERT_EQ(ranges.size(), size_t(parts));
     EXPECT_TRUE(parts_joined(dir, input, ranges, {"--settings", plan_file}) == whole_auto) << parts << " parts";
-    if (parts == 6) {
+    if (parts == 4) {
       EXPECT_TRUE(parts_joined(dir, input, ranges, {"--preset", "none"}) == whole_none) << parts << " parts";
       // Without the plan each part measures the scenes it touches.
       EXPECT_TRUE(parts_joined(dir, input, ranges, {}) == whole_auto) << parts << " parts, measured";
@@ -97,13 +97,11 @@ TEST(Parts, ReadOnlyTheWindowOfTheirRange) {
     EXPECT_EQ(run.exit_status, 0) << input << " " << range << ": " << run.err;
     return std::pair{read_and_written(run), read_file(dir.file("part.y4m"))};
   };
-  // A part inside the clip and the last one (the first reads nothing
-  // before it): each reads its frames and those its window reaches.
-  for (const std::string& range : {ranges[3], ranges[7]}) {
-    auto [counts, bytes] = run_part(range, dir.file("in.y4m"), stats);
-    EXPECT_EQ(counts.second, 125) << range;
-    EXPECT_LT(double(counts.first) / double(counts.second), 1.1) << range << ": " << counts.first << " frames read";
-  }
+  // A part inside the clip reads the most: its frames and those its window
+  // reaches on both sides.
+  const auto counts = run_part(ranges[3], dir.file("in.y4m"), stats).first;
+  EXPECT_EQ(counts.second, 125) << ranges[3];
+  EXPECT_LT(double(counts.first) / double(counts.second), 1.1) << ranges[3] << ": " << counts.first << " frames read";
 
   // A pipe cannot seek, and a clip whose frames carry parameters has no
   // fixed frame size: both are read from the start, to the same output as
