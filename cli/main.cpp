@@ -6,6 +6,8 @@
 #include "cli/commands/analyse_command.h"
 #include "cli/commands/compare_command.h"
 #include "cli/commands/demo_command.h"
+#include "cli/commands/join_command.h"
+#include "cli/commands/plan_command.h"
 #include "cli/huge_pages.h"
 #include "cli/options.h"
 #include "cli/commands/denoise_command.h"
@@ -31,6 +33,12 @@ int main(int argc, char** argv) {
         return 0;
       case Command::kAnalyse:
         run_analyse(line.analyse, stdout);
+        return 0;
+      case Command::kPlan:
+        run_plan(line.plan, stdout);
+        return 0;
+      case Command::kJoin:
+        run_join(line.join);
         return 0;
       case Command::kDemo:
         run_demo(line.demo, stdout);

@@ -303,6 +303,36 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       analyse->add_flag("--field,!--no-field", result.analyse.field,
                         "the fields are processed separately (default: from the clip's header)");
 
+  app.add_option("--settings", denoise.settings_plan,
+                 "take the scenes and their settings from a plan made by 'quietloom plan --save' instead "
+                 "of measuring: a --range run then reads only the frames its range needs")
+      ->type_name("PLAN.json")
+      ->group("Settings");
+
+  CLI::App* plan = app.add_subcommand(
+      "plan", "split a clip into parts for runs on many machines, aligned on scene cuts: prints one A:B range a line");
+  plan->add_option("INPUT", result.plan.input, "input clip, as for denoising")->required();
+  CLI::Option* plan_parts = plan->add_option("--parts", result.plan.parts, "the number of parts")
+                                ->type_name("N")
+                                ->check(integer_in(1, 1000000));
+  CLI::Option* plan_part_frames = plan->add_option("--part-frames", result.plan.part_frames, "frames of each part")
+                                      ->type_name("K")
+                                      ->check(integer_in(1, INT64_MAX / 4))
+                                      ->excludes(plan_parts);
+  plan->add_flag("--json", result.plan.json, "print the whole plan as JSON instead of the ranges");
+  plan->add_option("--save", result.plan.save, "also write the plan, as JSON, for --settings")->type_name("PLAN.json");
+  std::string plan_size;
+  plan->add_option("--size", plan_size, "frame size of .yc48 input")->type_name("WxH");
+  CLI::Option* plan_field = plan->add_flag("--field,!--no-field", result.plan.field,
+                                           "the fields are processed separately (as for denoising)");
+  plan->add_flag("--quiet,-q", result.plan.quiet, "do not list the scenes on standard error");
+
+  CLI::App* join = app.add_subcommand(
+      "join", "write the y4m parts of --range runs as one clip, after checking that they belong together");
+  std::vector<std::string> join_files;
+  join->add_option("FILES", join_files, "PART... OUTPUT: the parts in any order, then the output (.y4m or '-')")
+      ->required();
+
   CLI::App* demo = app.add_subcommand("demo", "generate a noisy test clip, denoise it and report the gain");
   demo->add_option("DIR", result.demo.directory, "where to write the clips and the preview (default ./quietloom-demo)");
   demo->add_option("--threads", result.demo.threads, "worker threads of the host")->check(integer_in(1, 256));
@@ -337,8 +367,12 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
 
   try {
     // A clip or a setting given with a command would be ignored by it.
-    if (compare->parsed() || demo->parsed() || analyse->parsed()) {
-      const std::string command = compare->parsed() ? "compare" : analyse->parsed() ? "analyse" : "demo";
+    if (compare->parsed() || demo->parsed() || analyse->parsed() || plan->parsed() || join->parsed()) {
+      const std::string command = compare->parsed()   ? "compare"
+                                  : analyse->parsed() ? "analyse"
+                                  : plan->parsed()    ? "plan"
+                                  : join->parsed()    ? "join"
+                                                      : "demo";
       if (!denoise.input.empty()) {
         usage_error(denoise.input, "a clip cannot be given with the '" + command + "' command (see quietloom --help)");
       }
@@ -363,8 +397,25 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       result.command = Command::kAnalyse;
       return result;
     }
+    if (plan->parsed()) {
+      if (plan_parts->count() == 0 && plan_part_frames->count() == 0) {
+        usage_error("plan", "needs --parts N or --part-frames K");
+      }
+      if (!plan_size.empty()) result.plan.yc48_size = parse_frame_size("--size", plan_size);
+      result.plan.field_given = plan_field->count() > 0;
+      result.command = Command::kPlan;
+      return result;
+    }
+    if (join->parsed()) {
+      if (join_files.size() < 2) usage_error("join", "needs at least one part and the output: PART... OUTPUT");
+      result.join.output = join_files.back();
+      join_files.pop_back();
+      result.join.parts = join_files;
+      result.command = Command::kJoin;
+      return result;
+    }
     if (denoise.input.empty() || denoise.output.empty()) {
-      usage_error("INPUT OUTPUT", "both are required, or a command: compare, demo (see quietloom --help)");
+      usage_error("INPUT OUTPUT", "both are required, or a command: compare, analyse, plan, join, demo (see quietloom --help)");
     }
     denoise.field_given = check_options[kFieldCheck]->count() > 0;
     for (int i = 0; i < kTrackCount; ++i) denoise.track_given[size_t(i)] = track_options[i]->count() > 0;
@@ -374,6 +425,9 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
                      : preset_text == "strong" ? Preset::kStrong
                                                : Preset::kAuto;
     if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
+    if (!denoise.settings_plan.empty() && denoise.preset == Preset::kNone) {
+      usage_error("--settings", "gives scenes, which --preset none does not use");
+    }
     if (!preview_text.empty()) denoise.preview = parse_preview(preview_text);
     if (!size_text.empty()) denoise.yc48_size = parse_frame_size("--size", size_text);
     if (!fps_text.empty()) {

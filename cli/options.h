@@ -69,6 +69,7 @@ struct DenoiseOptions {
   Rational yc48_rate{25, 1}; // frame rate written for .yc48 input
   bool yc48_rate_given = false;  // --fps was on the command line
   std::vector<std::string> encoder_args;
+  std::string settings_plan;  // --settings: scenes and settings from this plan
 };
 
 struct CompareOptions {
@@ -85,12 +86,29 @@ struct AnalyseOptions {
   bool field = false;
 };
 
+struct PlanOptions {
+  std::string input;
+  int64_t parts = 0;         // --parts N, or
+  int64_t part_frames = 0;   // --part-frames K
+  bool json = false;
+  std::string save;          // --save PLAN.json
+  FrameSize yc48_size;
+  bool field_given = false;
+  bool field = false;
+  bool quiet = false;
+};
+
+struct JoinOptions {
+  std::vector<std::string> parts;
+  std::string output;
+};
+
 struct DemoOptions {
   std::string directory = "quietloom-demo";
   int threads = 0;
 };
 
-enum class Command { kDenoise, kCompare, kAnalyse, kDemo, kExit };
+enum class Command { kDenoise, kCompare, kAnalyse, kPlan, kJoin, kDemo, kExit };
 
 struct CommandLine {
   Command command = Command::kExit;
@@ -98,6 +116,8 @@ struct CommandLine {
   DenoiseOptions denoise;
   CompareOptions compare;
   AnalyseOptions analyse;
+  PlanOptions plan;
+  JoinOptions join;
   DemoOptions demo;
 };
 

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-ReadAhead::ReadAhead(ClipInput& input, int ahead)
+ReadAhead::ReadAhead(ClipInput& input, int ahead, int64_t first)
     : input_(input), ahead_(size_t(ahead < 1 ? 1 : ahead)) {
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this, first] { run(first); });
 }
 
 ReadAhead::~ReadAhead() { stop(); }
@@ -18,8 +18,8 @@ void ReadAhead::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-void ReadAhead::run() {
-  for (int64_t index = 0;; ++index) {
+void ReadAhead::run(int64_t first) {
+  for (int64_t index = first;; ++index) {
     Entry entry{Entry::kFrame, {}, nullptr};
     bool skip = false;
     {

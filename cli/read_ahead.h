@@ -20,8 +20,9 @@
 
 class ReadAhead {
  public:
-  // ahead: frames read at most before they are asked for (at least 1).
-  ReadAhead(ClipInput& input, int ahead);
+  // ahead: frames read at most before they are asked for (at least 1);
+  // first: the number of the frame the input stands at.
+  ReadAhead(ClipInput& input, int ahead, int64_t first = 0);
   ~ReadAhead();  // stop()
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
@@ -50,7 +51,7 @@ class ReadAhead {
     std::exception_ptr error;
   };
 
-  void run();
+  void run(int64_t first);
   Entry take();
 
   ClipInput& input_;

@@ -25,10 +25,10 @@ void mirror_padding(PIXEL_YC* frame, int stride, int width, int height, int clip
 
 }  // namespace
 
-StreamingSource::StreamingSource(ClipInput& input, int read_ahead)
+StreamingSource::StreamingSource(ClipInput& input, int read_ahead, int64_t first)
     : input_(input), clip_width_(input.format().width), clip_height_(input.format().height),
       width_(round_up_16(clip_width_)), height_(round_up_16(clip_height_)),
-      reader_(input, read_ahead) {}
+      reader_(input, read_ahead, first), first_(first), decoded_(first) {}
 
 int StreamingSource::width() const { return width_; }
 int StreamingSource::height() const { return height_; }

@@ -37,8 +37,9 @@
 class StreamingSource : public FrameSource {
  public:
   // Frames are read on a thread of their own, up to read_ahead frames
-  // before fill_through() asks for them.
-  explicit StreamingSource(ClipInput& input, int read_ahead = 2);
+  // before fill_through() asks for them. The input stands at frame `first`
+  // (see ClipInput::seek_to_frame): the frames before it count as passed.
+  explicit StreamingSource(ClipInput& input, int read_ahead = 2, int64_t first = 0);
 
   int width() const override;
   int height() const override;

@@ -7,7 +7,8 @@ sudo_cmd=""
 pkgs=(cmake ninja-build g++ g++-multilib libgtest-dev googletest libbenchmark-dev
       libcli11-dev libfmt-dev nlohmann-json3-dev libpng-dev qemu-user ffmpeg
       clang libclang-rt-14-dev
-      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 xvfb xauth)
+      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 xvfb xauth
+      parallel rsync)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -38,6 +38,7 @@ void ClipInput::open(const std::string& path, FrameSize yc48_size, Rational yc48
   kind_ = sniffed.kind;
   identity_ = sniffed.identity;
   const int64_t size = sniffed.size;
+  file_size_ = size;
   if (kind_ == ClipKind::kFfmpeg) {
     if (sniffed.regular) {
       // ffmpeg opens a regular file itself, which lets it seek; ffprobe
@@ -71,6 +72,7 @@ void ClipInput::open(const std::string& path, FrameSize yc48_size, Rational yc48
     }
     file_ = decoder_.pipe();
   } else {
+    seekable_ = sniffed.regular && path != "-";
     file_ = stream_with_head(sniffed);
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
@@ -141,8 +143,13 @@ size_t ClipInput::payload_bytes() const {
 }
 
 bool ClipInput::read_payload(uint8_t* dst) {
-  if (yc48_) return yc48_->read_payload(dst);
+  if (yc48_) {
+    if (!yc48_->read_payload(dst)) return false;
+    frames_read_.fetch_add(1, std::memory_order_relaxed);
+    return true;
+  }
   if (!y4m_->read_payload(dst)) return false;
+  frames_read_.fetch_add(1, std::memory_order_relaxed);
   if (format_.bit_depth > 8) {
     // Samples above 2^b - 1 have a bit set above the sample's bits in the
     // high byte; they are clamped in the conversion.
@@ -163,7 +170,44 @@ void ClipInput::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int strid
   }
 }
 
-bool ClipInput::skip_frame() { return yc48_ ? yc48_->skip_frame() : y4m_->skip_frame(); }
+bool ClipInput::skip_frame() {
+  const bool more = yc48_ ? yc48_->skip_frame() : y4m_->skip_frame();
+  if (more) frames_read_.fetch_add(1, std::memory_order_relaxed);
+  return more;
+}
+
+int64_t ClipInput::exact_frame_count() const {
+  if (count_hint_ < 0) return -1;
+  if (yc48_) return file_size_ == count_hint_ * int64_t(yc48_->frame_bytes()) ? count_hint_ : -1;
+  const int64_t frame = int64_t(format_.frame_bytes()) + 6;
+  return file_size_ == int64_t(y4m_->header_bytes()) + count_hint_ * frame ? count_hint_ : -1;
+}
+
+bool ClipInput::seek_to_frame(int64_t n) {
+  if (!seekable_ || exact_frame_count() < 0 || n > count_hint_ || frames_read() > 0) return false;
+  if (n == 0) return true;
+  if (yc48_) {
+    if (fseeko(file_, off_t(n * int64_t(yc48_->frame_bytes())), SEEK_SET) != 0) return false;
+    yc48_->moved_to_frame(n);
+    return true;
+  }
+  // The size is that of whole frames without parameters; frame n's marker
+  // must also stand where that puts it.
+  const int64_t header = int64_t(y4m_->header_bytes());
+  const int64_t frame = int64_t(format_.frame_bytes()) + 6;
+  const off_t offset = off_t(header + n * frame);
+  if (fseeko(file_, offset, SEEK_SET) != 0) return false;
+  char marker[6] = {};
+  const bool found = n == count_hint_ || (std::fread(marker, 1, sizeof marker, file_) == sizeof marker &&
+                                          std::memcmp(marker, "FRAME\n", sizeof marker) == 0);
+  // Back to the frame's start, or to the first frame when it is not there.
+  if (fseeko(file_, found ? offset : off_t(header), SEEK_SET) != 0) {
+    throw ToolError(name_, std::string("cannot seek: ") + std::strerror(errno));
+  }
+  if (!found) return false;
+  y4m_->moved_to_frame(n);
+  return true;
+}
 
 void ClipInput::close(bool reached_end) {
   if (kind_ != ClipKind::kFfmpeg) return;

@@ -38,6 +38,9 @@ class ClipInput {
   const VideoFormat& format() const { return format_; }
   // The number of frames when the file's size tells it, else -1.
   int64_t frame_count_hint() const { return count_hint_; }
+  // The same only where the size is exactly that of whole frames of a fixed
+  // size (no frame parameters, nothing truncated), else -1.
+  int64_t exact_frame_count() const;
 
   // Selects the 4:2:0 chroma row layout before the first frame is read.
   void set_interlaced_chroma(bool interlaced);
@@ -53,6 +56,17 @@ class ClipInput {
   size_t payload_bytes() const;
   bool read_payload(uint8_t* dst);
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // Frames whose bytes were read from the input (skipped ones included;
+  // those passed over by seek_to_frame() are not).
+  int64_t frames_read() const { return frames_read_.load(std::memory_order_relaxed); }
+  // Before the first frame is read: moves a regular y4m or .yc48 file to the
+  // start of frame n without reading the frames before it, and returns
+  // whether it did. A y4m file qualifies when its size is the header plus
+  // whole frames without frame parameters (the only case in which frame n
+  // starts at a known offset) and frame n's marker is found there; anything
+  // else (a pipe, ffmpeg, frame parameters) stays where it was, to be read
+  // from the start.
+  bool seek_to_frame(int64_t n);
   // Frames read so far that held samples above the bit depth's largest
   // value (clamped to it).
   int64_t clamped_frames() const { return clamped_frames_.load(std::memory_order_relaxed); }
@@ -76,6 +90,9 @@ class ClipInput {
   VideoFormat format_;
   std::vector<uint8_t> payload_;  // read_frame()'s
   int64_t count_hint_ = -1;
+  bool seekable_ = false;     // a named regular file, read as y4m or .yc48
+  int64_t file_size_ = -1;
+  std::atomic<int64_t> frames_read_{0};
   std::optional<ProbedVideo> colour_source_;  // what ffprobe told
   std::optional<VideoFormat> raw_format_;     // of a raw pipe from ffmpeg
   std::atomic<int64_t> clamped_frames_{0};

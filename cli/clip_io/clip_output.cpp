@@ -31,7 +31,8 @@ ClipOutput::ClipOutput(const std::string& path, const VideoFormat& format, bool 
                  encoder_args) {}
 
 ClipOutput::ClipOutput(const OutputTarget& target, const VideoFormat& format, bool interlaced_chroma,
-                       const std::vector<std::string>& encoder_args)
+                       const std::vector<std::string>& encoder_args,
+                       const std::vector<std::string>& y4m_extra)
     : name_(target.name), kind_(output_kind(target.name)), format_(format) {
   if (!encoder_args.empty() && kind_ != ClipKind::kFfmpeg) {
     throw ToolError("--encoder-args", "only applies to an output written through ffmpeg", 2);
@@ -63,7 +64,8 @@ ClipOutput::ClipOutput(const OutputTarget& target, const VideoFormat& format, bo
     yc48_ = std::make_unique<Yc48Writer>(file_, name_, format.width, format.height);
   } else {
     converter_ = std::make_unique<SampleConverter>(format_, interlaced_chroma);
-    y4m_ = std::make_unique<Y4mWriter>(file_, name_, format_);
+    y4m_ = std::make_unique<Y4mWriter>(file_, name_, format_,
+                                       kind_ == ClipKind::kY4m ? y4m_extra : std::vector<std::string>{});
   }
 }
 

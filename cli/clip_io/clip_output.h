@@ -24,9 +24,11 @@ ClipKind output_kind(const std::string& path);
 class ClipOutput {
  public:
   // format: the samples to write (y4m and ffmpeg); interlaced_chroma: the
-  // 4:2:0 chroma row layout.
+  // 4:2:0 chroma row layout; y4m_extra: X parameters for a y4m header
+  // (without their 'X'; other kinds have no place for them).
   ClipOutput(const OutputTarget& target, const VideoFormat& format, bool interlaced_chroma,
-             const std::vector<std::string>& encoder_args);
+             const std::vector<std::string>& encoder_args,
+             const std::vector<std::string>& y4m_extra = {});
   // The same for a path that plan_outputs() has not seen (tests, the demo).
   ClipOutput(const std::string& path, const VideoFormat& format, bool interlaced_chroma,
              const std::vector<std::string>& encoder_args);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -25,6 +26,8 @@ struct HeadThenFile {
   std::string head;
   size_t given = 0;
   int fd = -1;
+  int64_t position = 0;  // of the next byte given, counted from the first kept one
+  int64_t base = 0;      // the descriptor's offset of the first kept byte
 };
 
 extern "C" ssize_t read_head_then_file(void* cookie, char* buffer, size_t size) {
@@ -33,12 +36,33 @@ extern "C" ssize_t read_head_then_file(void* cookie, char* buffer, size_t size) 
     size_t n = std::min(size, source->head.size() - source->given);
     std::memcpy(buffer, source->head.data() + source->given, n);
     source->given += n;
+    source->position += int64_t(n);
     return ssize_t(n);
   }
   for (;;) {
     ssize_t got = read(source->fd, buffer, size);
+    if (got > 0) source->position += got;
     if (got >= 0 || errno != EINTR) return got;
   }
+}
+
+// Seeking works where the descriptor seeks (a regular file): the kept bytes
+// are the file's first ones, so a place among them is given from the copy
+// and the descriptor waits right after them.
+extern "C" int seek_head_then_file(void* cookie, off64_t* offset, int whence) {
+  auto* source = static_cast<HeadThenFile*>(cookie);
+  int64_t target = *offset;
+  if (whence == SEEK_CUR) target += source->position;
+  if (whence == SEEK_END || target < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  const int64_t head = int64_t(source->head.size());
+  if (lseek(source->fd, off_t(source->base + std::max(target, head)), SEEK_SET) < 0) return -1;
+  source->given = size_t(std::min(target, head));
+  source->position = target;
+  *offset = target;
+  return 0;
 }
 
 extern "C" int close_head_then_file(void* cookie) {
@@ -108,7 +132,10 @@ SniffedInput open_and_sniff(const std::string& path) {
 
 std::FILE* stream_with_head(SniffedInput& input) {
   auto* source = new HeadThenFile{input.head, 0, input.fd};
-  cookie_io_functions_t functions{read_head_then_file, nullptr, nullptr, close_head_then_file};
+  // Where the kept bytes began (standard input may start inside a file).
+  const off_t now = input.regular ? lseek(input.fd, 0, SEEK_CUR) : off_t(-1);
+  if (now >= off_t(input.head.size())) source->base = int64_t(now) - int64_t(input.head.size());
+  cookie_io_functions_t functions{read_head_then_file, nullptr, seek_head_then_file, close_head_then_file};
   std::FILE* file = fopencookie(source, "rb", functions);
   if (!file) {
     delete source;

@@ -71,7 +71,8 @@ size_t read_line(std::FILE* file, std::string& line, size_t limit, bool& complet
 
 }  // namespace
 
-VideoFormat parse_y4m_header(const std::string& line, const std::string& name) {
+VideoFormat parse_y4m_header(const std::string& line, const std::string& name,
+                             std::vector<std::string>* extra) {
   std::string_view rest(line);
   if (rest.substr(0, sizeof kSignature - 1) != kSignature ||
       (rest.size() > sizeof kSignature - 1 && rest[sizeof kSignature - 1] != ' ')) {
@@ -138,8 +139,10 @@ VideoFormat parse_y4m_header(const std::string& line, const std::string& name) {
         } else if (value == "COLORRANGE=LIMITED") {
           format.full_range = false;
           format.range_stated = true;
+        } else if (extra) {
+          extra->emplace_back(value);
         }
-        break;  // other X parameters carry nothing the tool uses
+        break;
       default:
         fail(name, "malformed header (unknown parameter " + shown + ")");
     }
@@ -171,7 +174,7 @@ Y4mReader::Y4mReader(std::FILE* file, std::string name) : file_(file), name_(std
     fail(name_, header_bytes_ > kMaxHeaderLine ? "malformed header (line too long)"
                                                : "truncated header");
   }
-  format_ = parse_y4m_header(line, name_);
+  format_ = parse_y4m_header(line, name_, &extra_);
   raw_.resize(format_.frame_bytes());
 }
 

@@ -10,8 +10,10 @@
 #include "cli/video_format.h"
 
 // Parses one stream header line (without its newline). `name` is used in
-// error messages.
-VideoFormat parse_y4m_header(const std::string& line, const std::string& name);
+// error messages. The X parameters other than XCOLORRANGE, which carry
+// nothing the format holds, go to `extra` (without their 'X') when given.
+VideoFormat parse_y4m_header(const std::string& line, const std::string& name,
+                             std::vector<std::string>* extra = nullptr);
 
 class Y4mReader {
  public:
@@ -25,6 +27,11 @@ class Y4mReader {
   // Bytes taken by the stream header, newline included.
   size_t header_bytes() const { return header_bytes_; }
   int64_t frames_read() const { return frames_read_; }
+  // The header's X parameters other than XCOLORRANGE, without their 'X'.
+  const std::vector<std::string>& extra_parameters() const { return extra_; }
+  // The stream was moved to the start of frame n from outside: frames are
+  // counted (in messages) from there.
+  void moved_to_frame(int64_t n) { frames_read_ = n; }
 
   // Reads the next frame. Returns false at the clean end of the stream (end
   // of file right where a frame marker would start).
@@ -46,4 +53,5 @@ class Y4mReader {
   int64_t frames_read_ = 0;
   bool raw_stream_ = false;
   std::vector<uint8_t> raw_;
+  std::vector<std::string> extra_;
 };

@@ -5,7 +5,7 @@
 
 #include "cli/tool_error.h"
 
-std::string y4m_header_line(const VideoFormat& format) {
+std::string y4m_header_line(const VideoFormat& format, const std::vector<std::string>& extra) {
   std::string line = "YUV4MPEG2 W" + std::to_string(format.width) + " H" +
                      std::to_string(format.height) + " F" + std::to_string(format.frame_rate.num) +
                      ":" + std::to_string(format.frame_rate.den);
@@ -24,12 +24,14 @@ std::string y4m_header_line(const VideoFormat& format) {
   if (format.range_stated || format.full_range) {
     line += format.full_range ? " XCOLORRANGE=FULL" : " XCOLORRANGE=LIMITED";
   }
+  for (const std::string& parameter : extra) line += " X" + parameter;
   return line + "\n";
 }
 
-Y4mWriter::Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format)
+Y4mWriter::Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format,
+                     const std::vector<std::string>& extra)
     : file_(file), name_(std::move(name)), format_(format) {
-  std::string header = y4m_header_line(format_);
+  std::string header = y4m_header_line(format_, extra);
   write_bytes(header.data(), header.size());
   raw_.resize(format_.frame_bytes());
 }

@@ -9,12 +9,15 @@
 
 #include "cli/video_format.h"
 
-std::string y4m_header_line(const VideoFormat& format);  // with its newline
+// With its newline; `extra` are X parameters (without their 'X') written
+// after the format's own.
+std::string y4m_header_line(const VideoFormat& format, const std::vector<std::string>& extra = {});
 
 class Y4mWriter {
  public:
   // Writes the stream header to `file`, which the writer does not own.
-  Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format);
+  Y4mWriter(std::FILE* file, std::string name, const VideoFormat& format,
+            const std::vector<std::string>& extra = {});
   void write_frame(const PlanarFrame& frame);
   // Writes a frame given as its payload (format().frame_bytes() bytes).
   void write_payload(const uint8_t* payload);

@@ -23,6 +23,8 @@ class Yc48Reader {
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
   bool skip_frame();
   int64_t frames_read() const { return frames_read_; }
+  // The file was moved to the start of frame n from outside.
+  void moved_to_frame(int64_t n) { frames_read_ = n; }
 
  private:
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <cstdio>
@@ -12,12 +14,15 @@
 #include "cli/clip_io/clip_input.h"
 #include "cli/clip_io/clip_output.h"
 #include "cli/clip_io/file_identity.h"
+#include "cli/clip_io/part_record.h"
 #include "cli/clip_io/preview_sink.h"
 #include "cli/analysis/clip_analyser.h"
 #include "cli/progress.h"
 #include "cli/scene_window.h"
 #include "cli/settings/auto_settings.h"
+#include "cli/settings/plan_file.h"
 #include "cli/settings/scene_settings.h"
+#include "cli/settings/settings_digest.h"
 #include "cli/streaming_source.h"
 #include "cli/tool_error.h"
 #include "cli/write_behind.h"
@@ -71,7 +76,22 @@ std::string scene_line(int64_t index, const Scene& scene, bool measured, const s
   return line + ": " + settings;
 }
 
+// Whether the run should say how many frames it read (QUIETLOOM_STATS set
+// to anything but 0).
+bool stats_wanted() {
+  const char* value = std::getenv("QUIETLOOM_STATS");
+  return value && *value && std::strcmp(value, "0") != 0;
+}
+
 }  // namespace
+
+AnalysisOptions scene_analysis_options(bool measure, bool per_field) {
+  AnalysisOptions analysis;
+  analysis.measure = measure;
+  analysis.fields = per_field;
+  analysis.measured_frames = kMeasuredFrames;
+  return analysis;
+}
 
 bool field_processing(const DenoiseOptions& options, const VideoFormat& format) {
   if (options.field_given) return options.checks[kFieldCheck] == 1;
@@ -89,6 +109,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                   std::to_string(detect_simd_level()) + ")", 2);
   }
   ClipInput input(options.input, options.yc48_size, options.yc48_rate);
+  std::optional<ClipPlan> plan;
+  if (!options.settings_plan.empty()) plan = read_plan_file(options.settings_plan, *table);
   if (input.kind() != ClipKind::kYc48) {
     // A clip that carries its size and rate would silently override them.
     const std::string own = "applies to raw .yc48 input only; " + input.name() + " carries its own";
@@ -108,6 +130,21 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       format.interlaced_layout() ||
       (format.interlace != Interlace::kProgressive && per_field);
   input.set_interlaced_chroma(interlaced_chroma);
+  if (plan) {
+    // A plan made for another clip would give its scenes to the wrong frames.
+    std::string problem = plan_mismatch(*plan, format);
+    const int64_t frames = input.exact_frame_count();
+    if (problem.empty() && plan->fields_apart != per_field) {
+      problem = plan->fields_apart ? "its scenes were measured field by field, this run processes whole frames"
+                                   : "its scenes were measured on whole frames, this run processes the fields apart";
+    }
+    if (problem.empty() && frames >= 0 && frames != plan->frames) {
+      problem = "the plan is for " + std::to_string(plan->frames) + " frames, the clip has " + std::to_string(frames);
+    }
+    if (!problem.empty()) {
+      throw ToolError(options.settings_plan, "does not fit " + options.input + ": " + problem);
+    }
+  }
 
   HostOptions host_options;
   host_options.thread_num = options.threads;
@@ -117,33 +154,71 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   host.init();
   if (options.simd > 0) set_engine_simd_level_limit(options.simd);
 
-  // Every preset but `none` splits the clip into scenes; `auto` measures each.
+  // Every preset but `none` splits the clip into scenes; `auto` measures
+  // each, unless a plan gives the scenes and their settings.
   const bool scenes = options.preset != Preset::kNone;
-  const bool measuring = options.preset == Preset::kAuto;
+  const bool chosen_per_scene = options.preset == Preset::kAuto;
+  const bool measuring = chosen_per_scene && !plan;
   // The settings of every scene before the scene's own choice.
   const Settings preset = preset_settings(options.preset, *table);
-  auto settings_for = [&](const Scene* scene) {
-    Settings s = measuring && scene ? auto_settings(scene->figures, preset) : preset;
+  auto finish_settings = [&](Settings s) {
     s = with_command_line(s, options);
     s.checks[kFieldCheck] = per_field ? 1 : 0;
     return s;
   };
+  auto settings_for = [&](const Scene* scene) {
+    return finish_settings(measuring && scene ? auto_settings(scene->figures, preset) : preset);
+  };
+  auto planned_settings = [&](const PlannedScene& scene) {
+    return finish_settings(chosen_per_scene ? scene.settings : preset);
+  };
 
-  ClipOutput output(targets[0], format, interlaced_chroma, options.encoder_args);
+  // A part records its range and settings in a y4m header (see
+  // part_record.h).
+  std::vector<std::string> record;
+  if (options.range_first > 0 || options.range_end >= 0) {
+    PartRecord part;
+    part.first = options.range_first;
+    part.clip_frames = plan ? plan->frames : input.exact_frame_count();
+    part.end = part.clip_frames < 0 ? options.range_end
+               : options.range_end < 0 ? part.clip_frames
+                                       : std::min(options.range_end, part.clip_frames);
+    part.settings = settings_digest(options, per_field,
+                                    !scenes ? "" : plan ? "plan " + plan_digest(*plan) : "measured");
+    if (part.end < 0 || part.end > part.first) record = part_record_parameters(part);
+  }
+
+  // With a plan, a range needs only the frames of its window: from the
+  // first frame the window of its first frame reaches, through the last one
+  // that of its last frame reaches, each within its scene. A regular file is
+  // moved to the first without reading the frames before it.
+  int64_t read_first = 0, read_last = -1;
+  if (plan && options.range_first < plan->frames) {
+    auto reach = [&](const PlannedScene& scene) {
+      Settings s = planned_settings(scene);
+      fit_window_to_scene(s, scene.end - scene.first);
+      return int64_t(s.tracks[kFrameTrack]) + kPreStageReach;
+    };
+    const PlannedScene& first = plan->scene_of(options.range_first);
+    read_first = std::max(first.first, options.range_first - reach(first));
+    const int64_t last_written =
+        (options.range_end < 0 ? plan->frames : std::min(options.range_end, plan->frames)) - 1;
+    const PlannedScene& last = plan->scene_of(last_written);
+    read_last = std::min(last.end - 1, last_written + reach(last));
+    if (!input.seek_to_frame(read_first)) read_first = 0;
+  }
+
+  ClipOutput output(targets[0], format, interlaced_chroma, options.encoder_args, record);
   std::optional<PreviewSink> preview;
   if (options.preview) preview.emplace(*options.preview, targets[1], format.width, format.height);
 
   // Reading runs ahead on its own thread and converting and writing behind
   // on another, so that both overlap with the module's work.
-  StreamingSource source(input, kReadAhead);
+  StreamingSource source(input, kReadAhead, read_first);
   SceneWindow window(source);
-  AnalysisOptions analysis_options;
-  analysis_options.measure = measuring;
-  analysis_options.fields = per_field;
-  analysis_options.measured_frames = kMeasuredFrames;
   ClipAnalyser analyser(format, input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels
                                                                  : PayloadLayout::kPlanarSamples,
-                        analysis_options);
+                        scene_analysis_options(measuring, per_field));
   // The widest window any scene may get, and what the scenes' decisions
   // need after it: the cut decision of a frame reads the next one, and a
   // scene's measurement its first frames.
@@ -158,7 +233,11 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       scenes ? std::max<int64_t>(widest_margin + 2, measuring ? kMeasuredFrames + 1 : 0) : widest_margin;
   // Frames after the last one a range needs are not read: on a pipe they
   // may be long in coming.
-  if (options.range_end >= 0) source.read_no_further_than(saturating_add(options.range_end - 1, lookahead));
+  if (plan) {
+    source.read_no_further_than(read_last);
+  } else if (options.range_end >= 0) {
+    source.read_no_further_than(saturating_add(options.range_end - 1, lookahead));
+  }
   const int padded_width = source.width();
   WriteBehind writer(output, size_t(padded_width) * size_t(source.height()), padded_width,
                      kWriteBehind);
@@ -185,10 +264,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   ProgressDisplay progress(!options.quiet && (options.force_progress || isatty(STDERR_FILENO)), total);
 
   RunSummary summary;
-  int64_t scene_first = -1, scene_index = -1;
+  int64_t scene_first = -1, scene_index = -1, scene_end = -1;
   int margin = 0;
-  auto start_scene = [&](const Scene* scene, int64_t first, int64_t length) {
-    Settings s = settings_for(scene);
+  // scene: the scene's figures, printed where `measured`.
+  auto start_scene = [&](Settings s, const Scene* scene, bool measured, int64_t first, int64_t length) {
     const int radius_before = s.tracks[kFrameTrack];
     if (fit_window_to_scene(s, length) && !options.quiet && !scene) {
       print_note(printable(options.input) + ": " + std::to_string(length) +
@@ -197,11 +276,15 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     }
     const int radius = s.tracks[kFrameTrack];
     apply_settings(host, s);
+    // The host's filtering cache keys frames by their number in the clip it
+    // is given, and each scene is a clip of its own numbered from 0: frames
+    // of the scene before would be served as this one's.
+    host.flush_filtering_cache();
     margin = radius + kPreStageReach;
     scene_first = first;
     ++scene_index;
     if (!options.quiet && scene) {
-      print_note(scene_line(scene_index, *scene, measuring, describe_settings(s, *table)));
+      print_note(scene_line(scene_index, *scene, measured, describe_settings(s, *table)));
     }
   };
 
@@ -212,12 +295,22 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
                                          " frame(s); the filter needs at least 2");
     }
-    start_scene(nullptr, 0, source.end_seen() ? source.decoded() : -1);
+    start_scene(settings_for(nullptr), nullptr, false, 0, source.end_seen() ? source.decoded() : -1);
   }
 
   int64_t f = options.range_first;
   for (; options.range_end < 0 || f < options.range_end; ++f) {
-    if (scenes) {
+    if (plan) {
+      if (f >= plan->frames) break;  // the clip ended
+      const PlannedScene& scene = plan->scene_of(f);
+      if (scene.first != scene_first) {
+        if (scene_index < 0) scene_index = int64_t(&scene - plan->scenes.data()) - 1;
+        const Scene shown{scene.first, scene.end, true, scene.figures};
+        start_scene(planned_settings(scene), &shown, chosen_per_scene, scene.first, scene.end - scene.first);
+      }
+      window.set_scene(scene.first, scene.end - scene.first);
+      scene_end = scene.end;
+    } else if (scenes) {
       // The scene of f and whether it ends within the window: cut decisions
       // through f + widest_margin, and the scene's measurement.
       feed_through(saturating_add(f, widest_margin + 1), f - widest_margin);
@@ -234,14 +327,22 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       const Scene& scene = analyser.scenes()[index];
       if (scene.first != scene_first) {
         if (scene_index < 0) scene_index = analyser.scenes_before() + int64_t(index) - 1;
-        start_scene(&scene, scene.first, scene.end >= 0 ? scene.end - scene.first : -1);
+        start_scene(settings_for(&scene), &scene, measuring, scene.first,
+                    scene.end >= 0 ? scene.end - scene.first : -1);
       }
       const int64_t end = scene.end >= 0 ? scene.end : analyser.decided();
       window.set_scene(scene.first, end - scene.first);
       analyser.forget_before(f - widest_margin);
     }
     source.drop_before(std::max(f - margin, scene_first));
-    source.fill_through(saturating_add(f, margin));
+    // A plan knows where the scene ends; the frames after it are not read.
+    const int64_t needed = plan ? std::min(f + margin, scene_end - 1) : saturating_add(f, margin);
+    source.fill_through(needed);
+    if (plan && source.decoded() <= needed) {
+      throw ToolError(options.input, "the clip ends after " + std::to_string(source.decoded()) +
+                                         " frames; the plan " + options.settings_plan + " says it has " +
+                                         std::to_string(plan->frames));
+    }
     if (f >= source.decoded()) break;  // the clip ended
     if (!scenes) window.set_scene(0, source.frame_count());
     // The host numbers frames with an int, up to f + margin.
@@ -263,7 +364,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     progress.update(summary.frames_written);
   }
   if (summary.frames_written == 0) {
-    throw ToolError(options.input, "the clip has " + std::to_string(source.decoded()) +
+    throw ToolError(options.input, "the clip has " + std::to_string(plan ? plan->frames : source.decoded()) +
                                        " frames, none in the requested range");
   }
   if (preview) preview->check_taken();
@@ -278,6 +379,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   input.close(source.end_seen());
   writer.finish();
   progress.finish(summary.frames_written);
+  if (stats_wanted()) {
+    print_note(printable(options.input) + ": " + std::to_string(input.frames_read()) + " frames read, " +
+               std::to_string(summary.frames_written) + " written");
+  }
   // The outputs are committed together once every one is complete.
   if (preview) preview->finish();
   output.commit();

@@ -159,6 +159,11 @@ TEST(Options, UsageErrorsExitWithTwo) {
       {"--encoder-args", "'open", "a", "b"},
       {"--quiet", "--progress", "a", "b"},
       {"compare", "only-one"},
+      {"plan", "a.y4m"},
+      {"plan", "a.y4m", "--parts", "2", "--part-frames", "9"},
+      {"plan", "a.y4m", "--parts", "0"},
+      {"join", "only-output.y4m"},
+      {"--preset", "none", "--settings", "p.json", "a", "b"},
   };
   for (const auto& args : cases) {
     Parsed p = parse(args);
@@ -214,6 +219,14 @@ TEST(Options, HelpVersionAndCommands) {
   EXPECT_EQ(demo.line.command, Command::kDemo);
   EXPECT_EQ(demo.line.demo.directory, "quietloom-demo");
   EXPECT_EQ(parse({"demo", "d"}).line.demo.directory, "d");
+  Parsed join = parse({"join", "p1.y4m", "p2.y4m", "out.y4m"});
+  ASSERT_EQ(join.line.command, Command::kJoin) << join.err;
+  EXPECT_EQ(join.line.join.parts, (std::vector<std::string>{"p1.y4m", "p2.y4m"}));
+  EXPECT_EQ(join.line.join.output, "out.y4m");
+  Parsed plan = parse({"plan", "a.y4m", "--part-frames", "500", "--save", "p.json"});
+  ASSERT_EQ(plan.line.command, Command::kPlan) << plan.err;
+  EXPECT_EQ(plan.line.plan.part_frames, 500);
+  EXPECT_EQ(plan.line.plan.save, "p.json");
 }
 
 TEST(Options, AnEmptyTableIsRefused) {

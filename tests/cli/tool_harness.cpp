@@ -84,6 +84,31 @@ std::vector<PlanarFrame> make_clip(const VideoFormat& format, int frames, uint32
   return clip;
 }
 
+std::vector<PlanarFrame> make_scene_clip(const VideoFormat& format, int scenes, int scene_frames, uint32_t seed) {
+  std::mt19937 random(seed);
+  const int max = format.max_sample();
+  const int s = 1 << (format.bit_depth - 8);
+  std::vector<PlanarFrame> clip(size_t(scenes) * size_t(scene_frames));
+  for (size_t i = 0; i < clip.size(); ++i) {
+    const int scene = int(i) / scene_frames, t = int(i) % scene_frames;
+    PlanarFrame& frame = clip[i];
+    frame.allocate(format);
+    for (int p = 0; p < 3; ++p) {
+      const int w = p == 0 ? format.width : format.chroma_width();
+      const int h = p == 0 ? format.height : format.chroma_height();
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const int texture = ((x * (scene + 2) + t * (scene % 2 ? 1 : 3)) * 5 + y * (7 - scene % 3)) % 60;
+          int base = p == 0 ? (30 + 60 * (scene % 3) + texture) * s : (128 + (scene % 2 ? 25 : -25) + texture / 6) * s;
+          int v = base + int(random() % uint32_t(12 * s)) - 6 * s;
+          frame.plane[p][size_t(y) * w + x] = uint16_t(std::clamp(v, 0, max));
+        }
+      }
+    }
+  }
+  return clip;
+}
+
 void write_y4m(const std::string& path, const VideoFormat& format,
                const std::vector<PlanarFrame>& frames) {
   std::FILE* file = std::fopen(path.c_str(), "wb");

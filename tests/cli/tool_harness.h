@@ -29,6 +29,11 @@ VideoFormat test_format(int width, int height, ChromaFormat chroma, int bit_dept
 // A clip with moving texture and seeded noise, every sample within range.
 std::vector<PlanarFrame> make_clip(const VideoFormat& format, int frames, uint32_t seed);
 
+// A clip of `scenes` scenes of `scene_frames` frames each: every scene has
+// a picture and a brightness of its own (so that the analyser finds a cut
+// between them), moving texture and seeded noise.
+std::vector<PlanarFrame> make_scene_clip(const VideoFormat& format, int scenes, int scene_frames, uint32_t seed);
+
 void write_y4m(const std::string& path, const VideoFormat& format,
                const std::vector<PlanarFrame>& frames);
 std::string read_file(const std::string& path);
