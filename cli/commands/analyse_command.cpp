@@ -44,7 +44,8 @@ class ScenePrinter {
                              {"frame_rate", {format.frame_rate.num, format.frame_rate.den}},
                              {"interlace", interlace_text(format.interlace)},
                              {"fields_apart", fields}};
-      std::string head = clip.dump();
+      // A file name need not be UTF-8: bytes that are not are replaced.
+      std::string head = clip.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
       head.pop_back();  // the closing brace: the scenes follow
       std::fprintf(out_, "%s,\"scenes\":[", head.c_str());
     } else {
@@ -107,10 +108,12 @@ int64_t run_analyse(const AnalyseOptions& options, std::FILE* out) {
   ClipInput input(options.input, options.yc48_size, Rational{25, 1});
   const VideoFormat& format = input.format();
   AnalysisOptions analysis;
-  analysis.fields = options.field_given ? options.field
-                                        : format.interlaced_layout() ||
-                                              (format.interlace != Interlace::kProgressive &&
-                                               format.interlace != Interlace::kUnstated);
+  // The fields are measured apart when a run would process them apart: as
+  // told, else as the header says, else as the module's default has it.
+  analysis.fields = options.field_given                           ? options.field
+                    : format.interlaced_layout()                  ? true
+                    : format.interlace == Interlace::kProgressive ? false
+                                                                  : table.check_default[kFieldCheck] == 1;
   ClipAnalyser analyser(format,
                         input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels : PayloadLayout::kPlanarSamples,
                         analysis);

@@ -49,7 +49,9 @@ std::vector<Payload> joined(std::vector<Payload> a, const std::vector<Payload>& 
 TEST(Scenes, EachSceneIsDenoisedAsAClipOfItsOwn) {
   REQUIRE_TOOL();
   ScratchDir dir;
-  const auto still = scene("garden", 10, 0, 3.0, 1);
+  // Scenes of the same length: to a host that keys its frames by number and
+  // clip length, the second looks like the first.
+  const auto still = scene("garden", 9, 0, 3.0, 1);
   const auto pan = scene("dune", 9, 4, 3.0, 2);
   const auto other = scene("dune", 9, 0, 6.0, 3);
   write_real_y4m(dir.file("cut.y4m"), kW, kH, joined(still, pan));
@@ -69,15 +71,17 @@ TEST(Scenes, EachSceneIsDenoisedAsAClipOfItsOwn) {
   const auto other_out = frames_of(dir.file("other-out.y4m"));
   const auto still_out = frames_of(dir.file("still-out.y4m"));
   const auto pan_out = frames_of(dir.file("pan-out.y4m"));
-  ASSERT_EQ(cut.size(), 19u);
-  ASSERT_EQ(other_out.size(), 19u);
+  ASSERT_EQ(cut.size(), still.size() + pan.size());
+  ASSERT_EQ(other_out.size(), still.size() + other.size());
   for (size_t i = 0; i < still.size(); ++i) {
     EXPECT_TRUE(cut[i] == still_out[i]) << "frame " << i << " depends on the scene after the cut";
     EXPECT_TRUE(other_out[i] == still_out[i]) << "frame " << i;
   }
-  for (size_t i = 0; i < pan.size(); ++i) EXPECT_TRUE(cut[10 + i] == pan_out[i]) << "frame " << 10 + i;
+  for (size_t i = 0; i < pan.size(); ++i) {
+    EXPECT_TRUE(cut[still.size() + i] == pan_out[i]) << "frame " << still.size() + i;
+  }
   // The still scene is denoised (it changed) and the settings differ per scene.
-  EXPECT_FALSE(still_out[5] == std::string(reinterpret_cast<const char*>(still[5].data()), still[5].size()));
+  EXPECT_FALSE(still_out[2] == std::string(reinterpret_cast<const char*>(still[2].data()), still[2].size()));
 }
 
 TEST(Scenes, RangesAreTheSameFramesOfTheWholeRunUnderEveryPreset) {
