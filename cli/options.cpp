@@ -264,6 +264,13 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       ->type_name("P")
       ->group("Settings")
       ->check(CLI::IsMember({"auto", "none", "light", "strong"}));
+  std::string motion_text;
+  app.add_option("--motion", motion_text,
+                 "motion-compensated window: off, global (the camera's translation, lined up to a fraction "
+                 "of a sample), auto (global where the scene's camera moves); default off")
+      ->type_name("M")
+      ->group("Settings")
+      ->check(CLI::IsMember({"off", "global", "auto"}));
   app.add_option("--strength", denoise.strength,
                  "factor on the noise thresholds of the settings (W3DYL, W3DYH, W2DY, W3DCL, W3DCH, "
                  "W2DC), beyond the tracks' range too [0.1..10, default 1]")
@@ -420,6 +427,10 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     denoise.field_given = check_options[kFieldCheck]->count() > 0;
     for (int i = 0; i < kTrackCount; ++i) denoise.track_given[size_t(i)] = track_options[i]->count() > 0;
     for (int i = 0; i < kCheckCount; ++i) denoise.check_given[size_t(i)] = check_options[i]->count() > 0;
+    denoise.motion = motion_text == "off"      ? MotionMode::kOff
+                     : motion_text == "global" ? MotionMode::kGlobal
+                     : motion_text == "auto"   ? MotionMode::kAuto
+                                               : MotionMode::kDefault;
     denoise.preset = preset_text == "none"    ? Preset::kNone
                      : preset_text == "light" ? Preset::kLight
                      : preset_text == "strong" ? Preset::kStrong

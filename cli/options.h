@@ -37,6 +37,11 @@ bool is_threshold_track(int track);
 enum class Preset { kAuto, kNone, kLight, kStrong };
 const char* preset_name(Preset preset);
 
+// Motion compensation of the temporal window: none, the camera's
+// translation, or the translation where the scene's camera moves. Not given:
+// off.
+enum class MotionMode { kDefault, kOff, kGlobal, kAuto };
+
 struct FrameSize {
   int width = 0;
   int height = 0;
@@ -57,6 +62,7 @@ struct DenoiseOptions {
   std::array<bool, kCheckCount> check_given{};
   bool field_given = false;  // --field or --no-field was on the command line
   Preset preset = Preset::kAuto;
+  MotionMode motion = MotionMode::kDefault;
   double strength = 1.0;     // factor on every noise threshold the settings give
   int threads = 0;           // 0 = one worker per core
   int simd = 0;              // 0 = the processor's level

@@ -163,47 +163,59 @@ float sample_shifted(const Plane& prev, int x, int y, double sx, double sy) {
 }  // namespace
 
 Translation refine_shift(const Plane& prev, const Plane& cur, Translation start, int steps) {
+  // cur(x + u) ~ prev(x - t) gives cur(x) ~ prev(x - t - u): each step
+  // solves for u with cur's own gradients, worked out once, and adds it to t.
+  // Every other sample in each direction is plenty for one translation.
+  constexpr int kStep = 2;
+  const int w = cur.width, h = cur.height;
+  std::vector<float> gx(size_t(w) * size_t(h)), gy(gx.size());
+  for (int y = 1; y + 1 < h; y += kStep) {
+    for (int x = 1; x + 1 < w; x += kStep) {
+      gx[size_t(y) * size_t(w) + size_t(x)] = 0.5f * (cur.at(x + 1, y) - cur.at(x - 1, y));
+      gy[size_t(y) * size_t(w) + size_t(x)] = 0.5f * (cur.at(x, y + 1) - cur.at(x, y - 1));
+    }
+  }
   Translation t = start;
   double cutoff = std::numeric_limits<double>::infinity();
   for (int step = 0; step < steps; ++step) {
-    const int margin = int(std::ceil(std::max(std::fabs(t.x), std::fabs(t.y)))) + 3;
-    const int x0 = std::max(margin, int(std::ceil(t.x)) + 2);
-    const int x1 = std::min(cur.width - margin, prev.width + int(std::floor(t.x)) - 3);
-    const int y0 = std::max(margin, int(std::ceil(t.y)) + 2);
-    const int y1 = std::min(cur.height - margin, prev.height + int(std::floor(t.y)) - 3);
+    const int margin = int(std::ceil(std::max(std::fabs(t.x), std::fabs(t.y)))) + 2;
+    const int x0 = margin, x1 = w - margin, y0 = margin, y1 = h - margin;
     if (x1 - x0 < 8 || y1 - y0 < 8) break;
     double gxx = 0, gxy = 0, gyy = 0, gxr = 0, gyr = 0, abs_sum = 0;
     long used = 0, seen = 0;
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        const float p = sample_shifted(prev, x, y, t.x, t.y);
-        const float r = cur.at(x, y) - p;
+    for (int y = y0 | 1; y < y1; y += kStep) {
+      for (int x = x0 | 1; x < x1; x += kStep) {
+        const double r = double(sample_shifted(prev, x, y, t.x, t.y)) - cur.at(x, y);
         ++seen;
         abs_sum += std::fabs(r);
-        if (std::fabs(r) > cutoff) continue;
-        // Gradient of the shifted prev at this point.
-        const float gx = 0.5f * (sample_shifted(prev, x + 1, y, t.x, t.y) -
-                                 sample_shifted(prev, x - 1, y, t.x, t.y));
-        const float gy = 0.5f * (sample_shifted(prev, x, y + 1, t.x, t.y) -
-                                 sample_shifted(prev, x, y - 1, t.x, t.y));
-        gxx += gx * gx;
-        gxy += gx * gy;
-        gyy += gy * gy;
-        gxr += gx * r;
-        gyr += gy * r;
+        if (std::fabs(r) > cutoff) continue;  // moving objects, occlusions
+        const double a = gx[size_t(y) * size_t(w) + size_t(x)], b = gy[size_t(y) * size_t(w) + size_t(x)];
+        gxx += a * a;
+        gxy += a * b;
+        gyy += b * b;
+        gxr += a * r;
+        gyr += b * r;
         ++used;
       }
     }
     const double det = gxx * gyy - gxy * gxy;
     if (used < 64 || det <= 1e-9 * (gxx + gyy) * (gxx + gyy) || det <= 0) break;
-    // cur ~ prev(x - t) - g . u  =>  u = -(G'G)^-1 G'r, and the content moved
-    // by u more than assumed.
-    const double ux = -(gyy * gxr - gxy * gyr) / det;
-    const double uy = -(gxx * gyr - gxy * gxr) / det;
+    const double ux = (gyy * gxr - gxy * gyr) / det;
+    const double uy = (gxx * gyr - gxy * gxr) / det;
     t.x += ux;
     t.y += uy;
     cutoff = 4.0 * abs_sum / double(seen);
     if (std::fabs(ux) < 1e-3 && std::fabs(uy) < 1e-3) break;
   }
   return t;
+}
+
+Translation estimate_translation(const Pyramid& prev, const Pyramid& cur) {
+  const ShiftSearch whole = search_shift(prev, cur);
+  Translation t{double(whole.x), double(whole.y)};
+  if (prev.levels.size() > 1 && cur.levels.size() > 1) {
+    Translation half = refine_shift(prev.levels[1], cur.levels[1], {t.x / 2, t.y / 2}, 8);
+    t = {half.x * 2, half.y * 2};
+  }
+  return refine_shift(prev.levels[0], cur.levels[0], t, 2);
 }

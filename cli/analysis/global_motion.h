@@ -47,6 +47,12 @@ ShiftSearch refine_to_full_size(const Pyramid& prev, const Pyramid& cur, ShiftSe
 // (a moving object) left out.
 Translation refine_shift(const Plane& prev, const Plane& cur, Translation start, int steps = 4);
 
+// The translation to a fraction of a sample: the whole-sample search, then
+// the refinement on the half-size level (half the noise, so the least-squares
+// steps are not drawn towards where they start) and two last steps at full
+// size. Within about 0.02 samples on pans under noise of 1 to 10 codes.
+Translation estimate_translation(const Pyramid& prev, const Pyramid& cur);
+
 // Mean absolute difference between cur and prev shifted by (dx, dy) whole
 // samples, over their overlap; `step` samples every step-th row and column.
 double shifted_difference(const Plane& prev, const Plane& cur, int dx, int dy, int step = 1);

@@ -83,3 +83,27 @@ Plane half_luma_from_payload(const VideoFormat& format, PayloadLayout layout, co
   }
   return half;
 }
+
+Plane luma_from_payload(const VideoFormat& format, PayloadLayout layout, const uint8_t* payload, bool top_field) {
+  Plane luma;
+  const int step = top_field ? 2 : 1;
+  luma.resize(format.width, (format.height + step - 1) / step);
+  const float scale = 1.0f / float(1 << (format.bit_depth - 8));
+  for (int r = 0; r < luma.height; ++r) {
+    const size_t row = size_t(r * step) * size_t(format.width);
+    float* out = luma.row(r);
+    for (int x = 0; x < format.width; ++x) {
+      const size_t i = row + size_t(x);
+      if (layout == PayloadLayout::kHostPixels) {
+        int16_t v;
+        std::memcpy(&v, payload + 6 * i, sizeof v);
+        out[x] = 16.0f + float(v) * (219.0f / 4096.0f);
+      } else if (format.bytes_per_sample() == 1) {
+        out[x] = float(payload[i]);
+      } else {
+        out[x] = float(uint16_t(payload[2 * i] | (payload[2 * i + 1] << 8))) * scale;
+      }
+    }
+  }
+  return luma;
+}

@@ -41,6 +41,11 @@ Picture picture_from_payload(const VideoFormat& format, PayloadLayout layout,
 // payload: all that telling cuts apart needs.
 Plane half_luma_from_payload(const VideoFormat& format, PayloadLayout layout, const uint8_t* payload);
 
+// The luma plane at full size, or with `top_field` only its even rows (one
+// field of an interlaced frame).
+Plane luma_from_payload(const VideoFormat& format, PayloadLayout layout, const uint8_t* payload,
+                        bool top_field = false);
+
 // Halves a plane in both directions (2x2 means; a last odd row or column is
 // dropped).
 Plane half_size(const Plane& plane);

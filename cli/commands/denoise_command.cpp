@@ -17,6 +17,8 @@
 #include "cli/clip_io/part_record.h"
 #include "cli/clip_io/preview_sink.h"
 #include "cli/analysis/clip_analyser.h"
+#include "cli/motion/compensated_window.h"
+#include "cli/motion/motion_track.h"
 #include "cli/progress.h"
 #include "cli/scene_window.h"
 #include "cli/settings/auto_settings.h"
@@ -43,6 +45,9 @@ constexpr int kWriteBehind = 2;
 
 // The widest temporal radius any scene may get.
 constexpr int kMaxRadius = 4;
+// The camera speed (samples per frame, median over the measured frames)
+// from which --motion auto lines the window up with the camera.
+constexpr double kCompensatedSpeed = 0.25;
 // Frames of a scene that its measurement comes from under `auto`.
 constexpr int kMeasuredFrames = 25;
 
@@ -166,9 +171,18 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     s.checks[kFieldCheck] = per_field ? 1 : 0;
     return s;
   };
-  auto settings_for = [&](const Scene* scene) {
-    return finish_settings(measuring && scene ? auto_settings(scene->figures, preset) : preset);
+  auto settings_for = [&](const Scene* scene, bool compensated = false) {
+    return finish_settings(measuring && scene ? auto_settings(scene->figures, preset, compensated) : preset);
   };
+  // Motion compensation follows the camera measured frame by frame, so it
+  // needs the measuring path (not a plan's scenes, not the plain module).
+  // It costs several times the plain window, so it is asked for, not given.
+  const MotionMode motion = options.motion == MotionMode::kDefault ? MotionMode::kOff : options.motion;
+  if (motion != MotionMode::kOff && (!scenes || plan)) {
+    throw ToolError("--motion", plan ? "cannot follow the camera through a plan's scenes; give --motion off"
+                                     : "needs a preset that splits the clip into scenes (not none)", 2);
+  }
+  const bool tracking = motion != MotionMode::kOff;
   auto planned_settings = [&](const PlannedScene& scene) {
     return finish_settings(chosen_per_scene ? scene.settings : preset);
   };
@@ -216,9 +230,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // on another, so that both overlap with the module's work.
   StreamingSource source(input, kReadAhead, read_first);
   SceneWindow window(source);
-  ClipAnalyser analyser(format, input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels
-                                                                 : PayloadLayout::kPlanarSamples,
-                        scene_analysis_options(measuring, per_field));
+  const PayloadLayout layout =
+      input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels : PayloadLayout::kPlanarSamples;
+  ClipAnalyser analyser(format, layout, scene_analysis_options(measuring, per_field));
+  MotionTrack track(format, layout, per_field);
+  CompensatedWindow compensated_window(source, track, per_field);
+  bool compensated = false;  // the scene's window follows the camera
   // The widest window any scene may get, and what the scenes' decisions
   // need after it: the cut decision of a frame reads the next one, and a
   // scene's measurement its first frames.
@@ -253,6 +270,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
         break;
       }
       analyser.add_frame(source.payload(fed));
+      if (tracking) track.add_frame(source.payload(fed));
       ++fed;
       source.drop_before(std::min(keep_from, fed));
     }
@@ -284,7 +302,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     scene_first = first;
     ++scene_index;
     if (!options.quiet && scene) {
-      print_note(scene_line(scene_index, *scene, measured, describe_settings(s, *table)));
+      std::string chosen = describe_settings(s, *table);
+      if (tracking) chosen += compensated ? " --motion global" : " --motion off";
+      print_note(scene_line(scene_index, *scene, measured, chosen));
     }
   };
 
@@ -327,12 +347,18 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       const Scene& scene = analyser.scenes()[index];
       if (scene.first != scene_first) {
         if (scene_index < 0) scene_index = analyser.scenes_before() + int64_t(index) - 1;
-        start_scene(settings_for(&scene), &scene, measuring, scene.first,
+        const int64_t measured_end =
+            std::min(scene.first + kMeasuredFrames, scene.end >= 0 ? scene.end : analyser.decided());
+        compensated = motion == MotionMode::kGlobal ||
+                      (motion == MotionMode::kAuto &&
+                       track.median_speed(scene.first, measured_end - 1) >= kCompensatedSpeed);
+        start_scene(settings_for(&scene, compensated), &scene, measuring, scene.first,
                     scene.end >= 0 ? scene.end - scene.first : -1);
       }
       const int64_t end = scene.end >= 0 ? scene.end : analyser.decided();
       window.set_scene(scene.first, end - scene.first);
       analyser.forget_before(f - widest_margin);
+      track.forget_before(std::max(scene.first, f - widest_margin) + 1);
     }
     source.drop_before(std::max(f - margin, scene_first));
     // A plan knows where the scene ends; the frames after it are not read.
@@ -351,7 +377,15 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                                          std::to_string(INT_MAX - margin) + ")");
     }
     PIXEL_YC* rendered = writer.acquire();
-    if (!host.process(window, int(f - scene_first), rendered, padded_width)) {
+    if (compensated) {
+      // Every frame of the window is lined up with this centre: none that
+      // the module or the host prepared for the last one may be used.
+      compensated_window.set_window(scene_first, window.frame_count(), f, margin - kPreStageReach);
+      host.update(0);
+      host.flush_filtering_cache();
+    }
+    FrameSource& shown = compensated ? static_cast<FrameSource&>(compensated_window) : window;
+    if (!host.process(shown, int(f - scene_first), rendered, padded_width)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
     }
     if (source.window_fault() >= 0) {

@@ -48,12 +48,12 @@ int threshold(double factor, double noise) {
 
 }  // namespace
 
-Settings auto_settings(const SceneFigures& figures, const Settings& base) {
+Settings auto_settings(const SceneFigures& figures, const Settings& base, bool compensated) {
   Settings s = base;
-  const double camera = figures.camera_shift >= kMovingCameraShift ? kMovingCameraFactor
-                                                                   : kStillCameraFactor;
-  const double factor = camera * motion_scale(std::clamp(figures.motion, 0.0, 1.0)) *
-                        noise_scale(figures.noise[0]);
+  const double camera = compensated || figures.camera_shift < kMovingCameraShift ? kStillCameraFactor
+                                                                                : kMovingCameraFactor;
+  const double motion = compensated ? figures.residual_motion : figures.motion;
+  const double factor = camera * motion_scale(std::clamp(motion, 0.0, 1.0)) * noise_scale(figures.noise[0]);
   const double luma = figures.noise[0];
   const double chroma = 0.5 * (figures.noise[1] + figures.noise[2]);
   s.tracks[kFrameTrack] = 4;

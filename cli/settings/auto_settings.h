@@ -10,4 +10,7 @@
 #include "cli/settings/scene_settings.h"
 
 // `base` supplies everything auto does not choose (colour, pre-stages).
-Settings auto_settings(const SceneFigures& figures, const Settings& base);
+// `compensated`: the window is lined up with the camera's motion, so the
+// scene counts as one from a still camera, with only the motion the
+// translation does not explain.
+Settings auto_settings(const SceneFigures& figures, const Settings& base, bool compensated = false);

@@ -4,6 +4,7 @@
 // plug-in runs it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -166,6 +167,45 @@ TEST(Scenes, PresetNoneIsTheModuleAsThePlugInRunsIt) {
   EXPECT_EQ(first_difference, got.size()) << "the tool's output differs from the module's, first at frame "
                                           << first_difference / (64 * 48 * 6);
   EXPECT_FALSE(read_file(dir.file("out.yc48")) == clip.bytes()) << "the defaults changed nothing";
+}
+
+}  // namespace
+
+namespace {
+
+double luma_psnr(const std::vector<std::string>& frames, const std::vector<Payload>& clean) {
+  double squares = 0;
+  size_t n = 0;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    for (size_t i = 0; i < size_t(kW) * kH; ++i) {
+      const double d = double(uint8_t(frames[f][i])) - clean[f][i];
+      squares += d * d;
+      ++n;
+    }
+  }
+  return 10 * std::log10(255.0 * 255.0 / (squares / double(n)));
+}
+
+TEST(Scenes, TheCompensatedWindowFollowsTheCameraExactlyInEveryPart) {
+  REQUIRE_TOOL();
+  ScratchDir dir;
+  const auto clean = scene("dune", 14, 4, 0.0, 1);
+  write_real_y4m(dir.file("in.y4m"), kW, kH, scene("dune", 14, 4, 4.0, 1));
+  ASSERT_EQ(run_tool({"-q", "--motion", "off", dir.file("in.y4m"), dir.file("off.y4m")}).exit_status, 0);
+  ToolRun run = run_tool({"--motion", "global", "--threads", "2", dir.file("in.y4m"), dir.file("all.y4m")});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_NE(run.err.find("--motion global"), std::string::npos) << run.err;
+  const auto all = frames_of(dir.file("all.y4m"));
+  // Lined up with the camera, the window holds the pan as a still shot.
+  EXPECT_GT(luma_psnr(all, clean), luma_psnr(frames_of(dir.file("off.y4m")), clean) + 1.0);
+  ASSERT_EQ(run_tool({"-q", "--motion", "global", "--threads", "1", dir.file("in.y4m"), dir.file("one.y4m")}).exit_status, 0);
+  EXPECT_TRUE(frames_of(dir.file("one.y4m")) == all) << "the output depends on the worker count";
+  for (auto [first, end] : {std::pair{0, 4}, {5, 9}, {10, -1}}) {
+    const std::string range = std::to_string(first) + ":" + (end < 0 ? "" : std::to_string(end));
+    ASSERT_EQ(run_tool({"-q", "--motion", "global", "--range", range, dir.file("in.y4m"), dir.file("part.y4m")}).exit_status, 0);
+    const auto part = frames_of(dir.file("part.y4m"));
+    for (size_t i = 0; i < part.size(); ++i) EXPECT_TRUE(part[i] == all[size_t(first) + i]) << range << " frame " << i;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+#include "cli/motion/compensated_window.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "plugin/padded_frame.h"
+
+CompensatedWindow::CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields)
+    : source_(source), track_(track), fields_(fields) {}
+
+void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch) const {
+  const int w = source_.width(), h = source_.height();
+  scratch.resize(size_t(w) * size_t(h));
+  into.pixels.resize(scratch.size());
+  into.frame = frame;
+  source_.convert_frame(frame, scratch.data(), w);
+  const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
+  warp_frame(scratch.data(), centre_pixels_.data(), into.pixels.data(), geometry, track_.offset(frame, centre_),
+             fields_);
+}
+
+void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre, int radius) {
+  first_ = first;
+  count_ = count;
+  centre_ = centre;
+  const int w = source_.width(), h = source_.height();
+  centre_pixels_.resize(size_t(w) * size_t(h));
+  source_.convert_frame(centre, centre_pixels_.data(), w);
+  std::vector<int64_t> frames;
+  for (int k = -radius; k <= radius; ++k) {
+    const int64_t n = first + mirror_index(centre - first + k, int32_t(std::max<int64_t>(count, 1)));
+    if (n != centre && std::find(frames.begin(), frames.end(), n) == frames.end()) frames.push_back(n);
+  }
+  moved_.resize(frames.size());
+  auto work = [&](size_t from, std::vector<PIXEL_YC>& scratch) {
+    for (size_t i = from; i < frames.size(); i += 2) move(frames[i], moved_[i], scratch);
+  };
+  std::thread second([&] { work(1, scratch_[1]); });
+  work(0, scratch_[0]);
+  second.join();
+}
+
+bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {
+  const int64_t frame = first_ + n;
+  if (!source_.holds(frame)) return source_.read_frame(int(frame), dst, stride);  // records the fault
+  const int w = source_.width(), h = source_.height();
+  const PIXEL_YC* pixels = centre_pixels_.data();
+  if (frame != centre_) {
+    auto it = std::find_if(moved_.begin(), moved_.end(), [&](const Moved& m) { return m.frame == frame; });
+    if (it == moved_.end()) {
+      moved_.emplace_back();
+      move(frame, moved_.back(), scratch_[0]);
+      it = moved_.end() - 1;
+    }
+    pixels = it->pixels.data();
+  }
+  for (int r = 0; r < h; ++r) std::copy_n(pixels + size_t(r) * size_t(w), w, dst + size_t(r) * size_t(stride));
+  return true;
+}

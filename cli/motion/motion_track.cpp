@@ -1,0 +1,55 @@
+#include "cli/motion/motion_track.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+MotionTrack::MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields)
+    : format_(format), layout_(layout), fields_(fields) {}
+
+void MotionTrack::add_frame(const uint8_t* payload) {
+  auto pyramid = std::make_unique<Pyramid>(build_pyramid(luma_from_payload(format_, layout_, payload, fields_)));
+  if (previous_) {
+    Translation t = estimate_translation(*previous_, *pyramid);
+    if (fields_) t.y *= 2;  // field rows to frame rows
+    pairs_.push_back(t);
+  }
+  previous_ = std::move(pyramid);
+  ++added_;
+}
+
+Translation MotionTrack::pair(int64_t t) const {
+  if (t < base_ || t - base_ >= int64_t(pairs_.size())) throw std::logic_error("MotionTrack: pair not held");
+  return pairs_[size_t(t - base_)];
+}
+
+Translation MotionTrack::offset(int64_t n, int64_t f) const {
+  Translation sum;
+  const int64_t lo = std::min(n, f), hi = std::max(n, f);
+  for (int64_t t = lo + 1; t <= hi; ++t) {
+    const Translation p = pair(t);
+    sum.x += p.x;
+    sum.y += p.y;
+  }
+  if (n > f) sum = {-sum.x, -sum.y};
+  return sum;
+}
+
+double MotionTrack::median_speed(int64_t first, int64_t last) const {
+  std::vector<double> speeds;
+  for (int64_t t = std::max(first + 1, base_); t <= last && t - base_ < int64_t(pairs_.size()); ++t) {
+    const Translation p = pair(t);
+    speeds.push_back(std::hypot(p.x, p.y));
+  }
+  if (speeds.empty()) return 0;
+  std::nth_element(speeds.begin(), speeds.begin() + ptrdiff_t(speeds.size() / 2), speeds.end());
+  return speeds[speeds.size() / 2];
+}
+
+void MotionTrack::forget_before(int64_t f) {
+  while (!pairs_.empty() && base_ < f) {
+    pairs_.pop_front();
+    ++base_;
+  }
+}

@@ -1,0 +1,98 @@
+// The motion-compensated window's parts: the camera's translation read to a
+// fraction of a sample, and the move that lines frames up, which must keep
+// the noise as it is and take nothing from outside the picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "cli/analysis/global_motion.h"
+#include "cli/motion/warp.h"
+#include "support/real_content.h"
+
+namespace {
+
+// The luma of a real picture cut at (x, y) and halved (2x2 means): one
+// sample of the cut moves the half-size picture by half a sample.
+Plane halved_cut(const RealPicture& p, int x0, int y0, int w, int h, double sigma, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> noise(0, sigma);
+  Plane out;
+  out.resize(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      double s = 0;
+      for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx) s += p.planes[0][size_t(y0 + 2 * y + dy) * p.width + size_t(x0 + 2 * x + dx)];
+      out.row(y)[x] = float(s / 4 + (sigma > 0 ? noise(rng) : 0));
+    }
+  }
+  return out;
+}
+
+TEST(GlobalMotion, ReadsASubSamplePanWithinTwentiethsOfASample) {
+  // (The grass picture is left out: halving its blades aliases, and a halved
+  // cut of it moved by one sample is no longer the same picture moved.)
+  for (double sigma : {0.0, 2.0, 5.0}) {
+    for (auto [dx, dy] : {std::pair{3, 1}, {-1, 4}}) {
+      // The camera moves by (dx, dy) cut samples, half that in the halved
+      // picture, per frame: the content moves the other way.
+      const Plane a = halved_cut(real_picture("garden"), 8, 8, 160, 96, sigma, 1);
+      const Plane b = halved_cut(real_picture("garden"), 8 + dx, 8 + dy, 160, 96, sigma, 2);
+      const Translation t = estimate_translation(build_pyramid(a, 16), build_pyramid(b, 16));
+      EXPECT_NEAR(t.x, -dx / 2.0, 0.05) << "sigma " << sigma;
+      EXPECT_NEAR(t.y, -dy / 2.0, 0.05) << "sigma " << sigma;
+    }
+  }
+}
+
+std::vector<PIXEL_YC> noise_frame(int w, int h, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> noise(0, 200);
+  std::vector<PIXEL_YC> f(size_t(w) * h);
+  for (PIXEL_YC& p : f) p = {int16_t(2000 + std::lround(noise(rng))), int16_t(std::lround(noise(rng))), 0};
+  return f;
+}
+
+double luma_variance(const std::vector<PIXEL_YC>& f, int w, int x0, int x1, int y0, int y1) {
+  double s = 0, q = 0;
+  long n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const double v = f[size_t(y) * w + x].y;
+      s += v, q += v * v, ++n;
+    }
+  return q / n - (s / n) * (s / n);
+}
+
+TEST(Warp, KeepsTheNoiseAndTakesNothingFromOutsideThePicture) {
+  const int w = 96, h = 64;
+  const std::vector<PIXEL_YC> src = noise_frame(w, h, 3), centre = noise_frame(w, h, 4);
+  std::vector<PIXEL_YC> dst(src.size());
+  const WarpFrame g{w, h, w, h, w, w};
+  // Whole samples are copied.
+  warp_frame(src.data(), centre.data(), dst.data(), g, {3, -2}, false);
+  for (int y = 0; y < h - 2; ++y)
+    for (int x = 3; x < w; ++x) ASSERT_EQ(dst[size_t(y) * w + x].y, src[size_t(y + 2) * w + x - 3].y);
+  // Half a sample both ways: the noise keeps the share the interpolator
+  // promises, and most of it.
+  const Translation half{5.5, 0.5};
+  warp_frame(src.data(), centre.data(), dst.data(), g, half, false);
+  const double kept = luma_variance(dst, w, 10, w - 4, 4, h - 4) / luma_variance(src, w, 0, w, 0, h);
+  EXPECT_NEAR(kept, kept_noise_variance(half), 0.05);
+  EXPECT_GT(kept_noise_variance(half), 0.65);
+  // The columns and the row shifted in from outside the picture are the
+  // centre's own samples, and the next ones are not.
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < 6; ++x) ASSERT_EQ(dst[size_t(y) * w + x].y, centre[size_t(y) * w + x].y) << x << "," << y;
+  }
+  for (int x = 0; x < w; ++x) ASSERT_EQ(dst[size_t(x)].y, centre[size_t(x)].y);
+  int own = 0;
+  for (int x = 6; x < w; ++x) own += dst[size_t(w) + x].y == centre[size_t(w) + x].y;
+  EXPECT_LT(own, 5);
+  // Per field, each field moves within its own rows.
+  warp_frame(src.data(), centre.data(), dst.data(), g, {0, 2}, true);
+  for (int y = 2; y < h; ++y) ASSERT_EQ(dst[size_t(y) * w + 7].y, src[size_t(y - 2) * w + 7].y) << y;
+}
+
+}  // namespace
