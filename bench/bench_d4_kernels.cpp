@@ -1,5 +1,5 @@
-// Speed of the D4 line kernels: the plain forms of both levels and the SSE and
-// SSE3 vector forms, on line lengths the engine uses (64 = the smallest band
+// Speed of the D4 line kernels: the plain forms of both arithmetics and the
+// forms of every level run here, on line lengths the engine uses (64 = the smallest band
 // call, 976 and 1952 = rows of the widest geometry). Reported as samples per
 // second (line samples in for analysis and odd low-pass, line samples out for
 // synthesis and odd upsampling).
@@ -9,13 +9,10 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/d4_kernels.h"
+#include <string>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/d4_kernels_sse.h"
-#include "engine/x86/d4_kernels_sse3.h"
-#define D4_HAS_VECTOR_FORMS 1
-#endif
+#include "bench/kernel_levels.h"
+#include "engine/d4_kernels.h"
 
 namespace {
 
@@ -30,15 +27,7 @@ struct AlignedFloats {
   float* data;
 };
 
-void run_kernel(benchmark::State& state, D4Kernel kernel, Count count_kind, bool needs_sse3) {
-#ifdef D4_HAS_VECTOR_FORMS
-  if (needs_sse3 && !__builtin_cpu_supports("sse3")) {
-    state.SkipWithError("this processor lacks SSE3");
-    return;
-  }
-#else
-  (void)needs_sse3;
-#endif
+void run_kernel(benchmark::State& state, D4Kernel kernel, Count count_kind) {
   const auto n = static_cast<int32_t>(state.range(0));
   AlignedFloats src(n), dst(n);
   std::mt19937 rng(1);
@@ -57,28 +46,31 @@ void lengths(benchmark::internal::Benchmark* b) {
   for (int64_t n : {64, 512, 976, 1952}) b->Arg(n);
 }
 
+// The plain forms of both arithmetics, then each level's table.
+const int registered = [] {
+  struct Form {
+    const char* name;
+    D4Kernel kernel;
+    Count count;
+  };
+  auto add = [](const std::string& name, D4Kernel kernel, Count count) {
+    benchmark::RegisterBenchmark(name.c_str(), run_kernel, kernel, count)->Apply(lengths);
+  };
+  for (const Form& f : {Form{"analysis_l1_c", d4_analysis_l1_c, Count::kLine},
+                        Form{"analysis_l2_c", d4_analysis_l2_c, Count::kLine},
+                        Form{"odd_lowpass_l1_c", d4_odd_lowpass_l1_c, Count::kLine},
+                        Form{"odd_lowpass_l2_c", d4_odd_lowpass_l2_c, Count::kLine}})
+    add(f.name, f.kernel, f.count);
+  for (KernelLevel level : bench_kernel_levels()) {
+    const EngineKernels k = engine_kernels(level);
+    add(at_level("analysis", level), k.analysis, Count::kLine);
+    add(at_level("synthesis", level), k.synthesis, Count::kBand);
+    add(at_level("odd_lowpass", level), k.odd_lowpass, Count::kLine);
+    add(at_level("odd_upsample", level), k.odd_upsample, Count::kBand);
+  }
+  return 0;
+}();
+
 }  // namespace
-
-BENCHMARK_CAPTURE(run_kernel, analysis_l1_c, d4_analysis_l1_c, Count::kLine, false)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, analysis_l2_c, d4_analysis_l2_c, Count::kLine, false)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, synthesis_c, d4_synthesis_c, Count::kBand, false)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_lowpass_l1_c, d4_odd_lowpass_l1_c, Count::kLine, false)
-    ->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_lowpass_l2_c, d4_odd_lowpass_l2_c, Count::kLine, false)
-    ->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_upsample_c, d4_odd_upsample_c, Count::kBand, false)
-    ->Apply(lengths);
-
-#ifdef D4_HAS_VECTOR_FORMS
-BENCHMARK_CAPTURE(run_kernel, analysis_sse, d4_analysis_sse, Count::kLine, false)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, analysis_sse3, d4_analysis_sse3, Count::kLine, true)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, synthesis_sse, d4_synthesis_sse, Count::kBand, false)->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_lowpass_sse, d4_odd_lowpass_sse, Count::kLine, false)
-    ->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_lowpass_sse3, d4_odd_lowpass_sse3, Count::kLine, true)
-    ->Apply(lengths);
-BENCHMARK_CAPTURE(run_kernel, odd_upsample_sse, d4_odd_upsample_sse, Count::kBand, false)
-    ->Apply(lengths);
-#endif
 
 BENCHMARK_MAIN();

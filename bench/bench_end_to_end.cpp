@@ -15,22 +15,23 @@
 #include "engine/spatial_pass.h"
 #include "engine/temporal_pass.h"
 #include "host/stand_in_host.h"
-#include "plugin/engine_level.h"
 #include "plugin/module_state.h"
 
 namespace {
 
 // prestages: a mask of the pre-stage checks to switch on: 1 cross-colour
-// (check 2), 2 mosquito NR (check 3), 4 block NR (check 4).
+// (check 2), 2 mosquito NR (check 3), 4 block NR (check 4). anime: the anime
+// check, which makes the temporal estimate the full fit.
 struct Setup {
   int w, h, radius, workers;
   int prestages;
+  int anime;
 };
 
 Setup setup_from(const benchmark::State& state) {
   return {static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
           static_cast<int>(state.range(2)), static_cast<int>(state.range(3)),
-          static_cast<int>(state.range(4))};
+          static_cast<int>(state.range(4)), static_cast<int>(state.range(5))};
 }
 
 std::unique_ptr<StandInHost> make_host(const Setup& s) {
@@ -41,6 +42,7 @@ std::unique_ptr<StandInHost> make_host(const Setup& s) {
   host->set_track(0, s.radius);
   for (int check : {2, 3, 4})
     if (s.prestages & (1 << (check - 2))) host->set_check(check, 1);
+  host->set_check(1, s.anime);
   host->update(0);
   return host;
 }
@@ -83,16 +85,16 @@ void PassAlone(benchmark::State& state) {
       job.w = padded_w;
       job.h = padded_h;
       job.slot = 0;
-      job.simd_level = engine_simd_level();
+      job.kernels = &Kernels;
       job.params = &FilterParams;
-      job.planes = &Planes;
+      job.planes = &Buffers.planes();
       spatial_pass_worker(0, 1, job);
     } else if (kPass == Pass::kTemporal) {
       TemporalJob job;
       job.frame = 100;
-      job.simd_level = engine_simd_level();
+      job.kernels = &Kernels;
       job.params = &FilterParams;
-      job.planes = &Planes;
+      job.planes = &Buffers.planes();
       temporal_pass_worker(0, 1, job);
     } else {
       OutputJob job;
@@ -103,7 +105,8 @@ void PassAlone(benchmark::State& state) {
       job.gain_y = FilterParams.gain_y;
       job.offset_y = FilterParams.offset_y;
       job.gamma_lut = FilterParams.gamma_cbcr_lut;
-      job.planes = &Planes;
+      job.planes = &Buffers.planes();
+      job.kernels = &Kernels;
       output_pass_worker(0, 1, job);
     }
     benchmark::ClobberMemory();
@@ -115,17 +118,19 @@ void PassAlone(benchmark::State& state) {
 void sizes_and_windows(benchmark::internal::Benchmark* b) {
   for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1080}})
     for (int radius : {1, 2, 4})
-      for (int workers : {1, 2}) b->Args({w, h, radius, workers, 0});
+      for (int workers : {1, 2}) b->Args({w, h, radius, workers, 0, 0});
+  // N = 9 with the full fit, the setting strong automatic settings use.
+  for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1080}}) b->Args({w, h, 4, 2, 0, 1});
   // Each pre-stage alone, then all three, at both sizes.
   for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1080}})
-    for (int mask : {1, 2, 4, 7}) b->Args({w, h, 2, 2, mask});
-  b->ArgNames({"w", "h", "R", "workers", "prestages"});
+    for (int mask : {1, 2, 4, 7}) b->Args({w, h, 2, 2, mask, 0});
+  b->ArgNames({"w", "h", "R", "workers", "prestages", "anime"});
   b->UseRealTime()->Unit(benchmark::kMillisecond);
 }
 
 void pass_sizes(benchmark::internal::Benchmark* b) {
-  for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1080}}) b->Args({w, h, 2, 1, 0});
-  b->ArgNames({"w", "h", "R", "workers", "prestages"});
+  for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1080}}) b->Args({w, h, 2, 1, 0, 0});
+  b->ArgNames({"w", "h", "R", "workers", "prestages", "anime"});
   b->Unit(benchmark::kMillisecond);
 }
 

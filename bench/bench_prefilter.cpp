@@ -1,5 +1,6 @@
 // Frames per second of the three pre-stages on one thread, at the two
-// padded sizes that matter (720 x 480 and 1920 x 1088).
+// padded sizes that matter (720 x 480 and 1920 x 1088); block and mosquito NR
+// at every kernel level run here (the last argument).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/kernel_levels.h"
 #include "prefilter/block_nr.h"
 #include "prefilter/cross_colour.h"
 #include "prefilter/mosquito_nr.h"
@@ -58,6 +60,8 @@ void BM_BlockNr(benchmark::State& state) {
   job.h = h;
   job.t1 = small ? 80 : 250;
   job.t2 = small ? 160 : 500;
+  const EngineKernels kernels = engine_kernels(static_cast<KernelLevel>(state.range(2)));
+  job.kernels = &kernels;
   for (auto _ : state) {
     block_nr_rows(job, 0, h);
     benchmark::DoNotOptimize(dst.px.data());
@@ -82,6 +86,8 @@ void BM_MosquitoNr(benchmark::State& state) {
   job.w = w;
   job.h = h;
   job.t3 = small ? 80 : 200;
+  const EngineKernels kernels = engine_kernels(static_cast<KernelLevel>(state.range(2)));
+  job.kernels = &kernels;
   for (auto _ : state) {
     mosquito_nr_rows(job, 0, h);
     benchmark::DoNotOptimize(dst.px.data());
@@ -122,8 +128,15 @@ void BM_CrossColour(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_BlockNr)->Args({720, 480})->Args({1920, 1088})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MosquitoNr)->Args({720, 480})->Args({1920, 1088})->Unit(benchmark::kMillisecond);
+void sizes_and_levels(benchmark::internal::Benchmark* b) {
+  for (KernelLevel level : bench_kernel_levels())
+    for (auto [w, h] : {std::pair{720, 480}, std::pair{1920, 1088}})
+      b->Args({w, h, static_cast<int64_t>(level)});
+  b->ArgNames({"w", "h", "level"})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_BlockNr)->Apply(sizes_and_levels);
+BENCHMARK(BM_MosquitoNr)->Apply(sizes_and_levels);
 BENCHMARK(BM_CrossColour)->Args({1920, 1088})->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/kernel_levels.h"
 #include "engine/output_pass.h"
 #include "engine/spatial_pass.h"
 #include "tests/engine/test_work_planes.h"  // aligned, zero-filled (so mapped) work planes
@@ -61,7 +62,8 @@ void BM_SpatialPass(benchmark::State& state) {
   job.stride = w;
   job.w = w;
   job.h = h;
-  job.simd_level = 1;
+  const EngineKernels kernels = engine_kernels(highest_kernel_level());
+  job.kernels = &kernels;
   job.params = &params;
   job.planes = &buffers.planes;
   int32_t slot = 0;
@@ -102,6 +104,8 @@ void BM_OutputPass(benchmark::State& state) {
   job.offset_y = -12.0f;
   job.gamma_lut = lut.data();
   job.planes = &buffers.planes;
+  const EngineKernels kernels = engine_kernels(highest_kernel_level());
+  job.kernels = &kernels;
   for (auto _ : state) {
     output_pass_worker(0, 1, job);
     benchmark::ClobberMemory();

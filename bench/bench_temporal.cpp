@@ -1,5 +1,5 @@
-// Speed of the temporal kernels (plain against SSE, samples per second) and
-// of the whole temporal pass on one worker.
+// Speed of the temporal kernels of every level run here (samples per second)
+// and of the whole temporal pass on one worker at the highest level.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/kernel_levels.h"
 #include "engine/filter_parameters.h"
 #include "engine/temporal_kernels.h"
 #include "engine/temporal_pass.h"
@@ -86,8 +87,9 @@ void pass_bench(benchmark::State& state, int32_t w, int32_t h) {
   params.w3dyl_threshold_upper = params.w3dyl_threshold_lower = params.w3dcl_threshold = 8.0f;
   for (int l = 0; l < 3; ++l) params.w3dyh_threshold[l] = params.w3dch_threshold[l] = 8.0f;
 
+  const EngineKernels kernels = engine_kernels(highest_kernel_level());
   TemporalJob job;
-  job.simd_level = 1;
+  job.kernels = &kernels;
   job.params = &params;
   job.planes = &planes;
   for (auto _ : state) {
@@ -102,19 +104,15 @@ const char* const kEntryNames[8] = {"full_n3",    "full_n5",    "full_n7",    "f
                                     "reduced_n3", "reduced_n5", "reduced_n7", "reduced_n9"};
 
 const int registered = [] {
-  for (int e = 0; e < 8; ++e) {
-    const int32_t n_slots = 2 * (e % 4 + 1) + 1;
-    benchmark::RegisterBenchmark((std::string("temporal_") + kEntryNames[e] + "_c").c_str(),
-                                 kernel_bench, TemporalKernelsPlain[e], n_slots)
-        ->Arg(244)
-        ->Arg(976);
-#if defined(__SSE__)
-    // On SSE builds the engine's table holds the SSE forms.
-    benchmark::RegisterBenchmark((std::string("temporal_") + kEntryNames[e] + "_sse").c_str(),
-                                 kernel_bench, TemporalKernels[e], n_slots)
-        ->Arg(244)
-        ->Arg(976);
-#endif
+  for (KernelLevel level : bench_kernel_levels()) {
+    const EngineKernels k = engine_kernels(level);
+    for (int e = 0; e < 8; ++e) {
+      const int32_t n_slots = 2 * (e % 4 + 1) + 1;
+      const std::string name = at_level(std::string("temporal_") + kEntryNames[e], level);
+      benchmark::RegisterBenchmark(name.c_str(), kernel_bench, k.temporal[e], n_slots)
+          ->Arg(244)
+          ->Arg(976);
+    }
   }
   benchmark::RegisterBenchmark("temporal_pass_800x512_n5", pass_bench, 800, 512)
       ->Unit(benchmark::kMillisecond);

@@ -36,6 +36,64 @@ SampleConverter::SampleConverter(const VideoFormat& format, bool interlaced_chro
     luma_out_[size_t(h + 32768)] = uint16_t(std::clamp<int64_t>(luma, 0, max));
     chroma_out_[size_t(h + 32768)] = uint16_t(std::clamp<int64_t>(chroma, 0, max));
   }
+
+  // The row forms compute in single precision; they are used only where they
+  // give the tables' value for every input of this format.
+  luma_in_scale_ = {float(luma_zero), float(4096.0 / double(luma_den)), int32_t(max)};
+  chroma_in_scale_ = {float(chroma_zero), float(4096.0 / double(chroma_den)), int32_t(max)};
+  luma_out_scale_ = {float(luma_zero), float(double(luma_den) / 4096.0), int32_t(max)};
+  chroma_out_scale_ = {float(chroma_zero), float(double(chroma_den) / 4096.0), int32_t(max)};
+  vector_rows_ = format.chroma != ChromaFormat::k444 && conversion_avx2_usable() &&
+                 row_forms_agree_with_tables();
+}
+
+bool SampleConverter::row_forms_agree_with_tables() const {
+  const int bytes = format_.bytes_per_sample();
+  // Every code the payload can hold, in the luma and in both chroma planes,
+  // and every host value.
+  const int codes = bytes == 1 ? 256 : 65536;
+  const int pixels = 2 * codes;
+  std::vector<uint8_t> y(size_t(pixels) * bytes);
+  std::vector<uint8_t> cb(size_t(codes) * bytes), cr(size_t(codes) * bytes);
+  auto put = [bytes](std::vector<uint8_t>& plane, int i, int v) {
+    plane[size_t(i) * bytes] = uint8_t(v);
+    if (bytes == 2) plane[size_t(i) * 2 + 1] = uint8_t(v >> 8);
+  };
+  for (int x = 0; x < pixels; ++x) put(y, x, x % codes);
+  for (int k = 0; k < codes; ++k) {
+    put(cb, k, k);
+    put(cr, k, (7 * k) % codes);
+  }
+  std::vector<PIXEL_YC> host(static_cast<size_t>(pixels));
+  row_to_host_avx2(y.data(), cb.data(), cr.data(), bytes, pixels / 8, luma_in_scale_,
+                   chroma_in_scale_, host.data());
+  for (int x = 0; x < pixels; ++x) {
+    const PIXEL_YC& p = host[size_t(x)];
+    if (p.y != luma_in_[size_t(x % codes)] || p.cb != chroma_in_[size_t(x / 2)] ||
+        p.cr != chroma_in_[size_t((7 * (x / 2)) % codes)])
+      return false;
+  }
+  // Back: both pixels of pair k hold host value k - 32768.
+  std::vector<PIXEL_YC> values(2 * 65536);
+  for (int k = 0; k < 65536; ++k) {
+    const int16_t v = int16_t(k - 32768);
+    values[size_t(2 * k)] = values[size_t(2 * k + 1)] = PIXEL_YC{v, v, v};
+  }
+  std::vector<uint8_t> luma(values.size() * size_t(bytes));
+  std::vector<unsigned> pair_cb(65536), pair_cr(65536);
+  const int32_t groups = int32_t(values.size() / 8);
+  luma_from_host_avx2(values.data(), groups, luma_out_scale_, luma.data(), bytes);
+  chroma_from_host_avx2(values.data(), groups, chroma_out_scale_, pair_cb.data(), pair_cr.data());
+  for (int k = 0; k < 65536; ++k) {
+    for (int x = 2 * k; x < 2 * k + 2; ++x) {
+      const unsigned stored = bytes == 1 ? luma[size_t(x)]
+                                         : unsigned(luma[size_t(2 * x)] | luma[size_t(2 * x + 1)] << 8);
+      if (stored != luma_out_[size_t(k)]) return false;
+    }
+    const unsigned expected = chroma_out_[size_t(k)];
+    if (pair_cb[size_t(k)] != expected || pair_cr[size_t(k)] != expected) return false;
+  }
+  return true;
 }
 
 int16_t SampleConverter::luma_to_host(unsigned sample) const {
@@ -110,7 +168,7 @@ inline size_t out_index(int16_t value) { return size_t(uint16_t(value) ^ 0x8000u
 
 template <class Samples>
 void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst,
-                                     int stride) const {
+                                     int stride, bool vector) const {
   const int w = format_.width;
   const int cw = format_.chroma_width();
   const int16_t* luma = luma_in_.data();
@@ -126,8 +184,18 @@ void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC
       continue;
     }
     // One chroma sample serves a pixel pair; an odd width's last pixel has
-    // a sample of its own.
-    for (int k = 0; k < w / 2; ++k) {
+    // a sample of its own. The row forms take groups of eight pixels.
+    int k = 0;
+    if (vector_rows_ && vector) {
+      const int groups = w / 8;
+      const size_t bytes = size_t(format_.bytes_per_sample());
+      row_to_host_avx2(reinterpret_cast<const uint8_t*>(y.p) + yrow * bytes,
+                       reinterpret_cast<const uint8_t*>(cb.p) + crow * bytes,
+                       reinterpret_cast<const uint8_t*>(cr.p) + crow * bytes, int(bytes), groups,
+                       luma_in_scale_, chroma_in_scale_, out);
+      k = 4 * groups;
+    }
+    for (; k < w / 2; ++k) {
       const int16_t b = chroma[cb.get(crow + k)], c = chroma[cr.get(crow + k)];
       out[2 * k] = PIXEL_YC{luma[y.get(yrow + 2 * k)], b, c};
       out[2 * k + 1] = PIXEL_YC{luma[y.get(yrow + 2 * k + 1)], b, c};
@@ -141,15 +209,23 @@ void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC
 
 template <class Samples>
 void SampleConverter::host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb,
-                                     Samples cr) const {
+                                     Samples cr, bool vector) const {
   const int w = format_.width;
   const int cw = format_.chroma_width();
   const uint16_t* luma = luma_out_.data();
   const uint16_t* chroma = chroma_out_.data();
+  // The row forms take groups of eight pixels; the rest goes sample by
+  // sample.
+  const int groups = vector_rows_ && vector ? w / 8 : 0;
+  const size_t bytes = size_t(format_.bytes_per_sample());
   for (int r = 0; r < format_.height; ++r) {
     const PIXEL_YC* in = src + size_t(r) * stride;
     const size_t yrow = size_t(r) * w;
-    for (int x = 0; x < w; ++x) y.set(yrow + x, luma[out_index(in[x].y)]);
+    if (groups > 0) {
+      luma_from_host_avx2(in, groups, luma_out_scale_,
+                          reinterpret_cast<uint8_t*>(y.p) + yrow * bytes, int(bytes));
+    }
+    for (int x = 8 * groups; x < w; ++x) y.set(yrow + x, luma[out_index(in[x].y)]);
   }
   // The chroma samples one host row gives: each pixel's own, or the average
   // of each pixel pair's (an odd width's last pixel alone).
@@ -162,7 +238,12 @@ void SampleConverter::host_to_planes(const PIXEL_YC* src, int stride, Samples y,
       }
       return;
     }
-    for (int k = 0; k < w / 2; ++k) {
+    int k = 0;
+    if (groups > 0) {
+      chroma_from_host_avx2(in, groups, chroma_out_scale_, out_cb, out_cr);
+      k = 4 * groups;
+    }
+    for (; k < w / 2; ++k) {
       out_cb[k] = (chroma[out_index(in[2 * k].cb)] + chroma[out_index(in[2 * k + 1].cb)] + 1u) / 2;
       out_cr[k] = (chroma[out_index(in[2 * k].cr)] + chroma[out_index(in[2 * k + 1].cr)] + 1u) / 2;
     }
@@ -197,13 +278,13 @@ void SampleConverter::host_to_planes(const PIXEL_YC* src, int stride, Samples y,
 
 void SampleConverter::to_host(const PlanarFrame& frame, PIXEL_YC* dst, int stride) const {
   auto plane = [&](int p) { return WideSamples<const uint16_t>{frame.plane[p].data()}; };
-  planes_to_host(plane(0), plane(1), plane(2), dst, stride);
+  planes_to_host(plane(0), plane(1), plane(2), dst, stride, false);
 }
 
 void SampleConverter::from_host(const PIXEL_YC* src, int stride, PlanarFrame& frame) const {
   frame.allocate(format_);
   auto plane = [&](int p) { return WideSamples<uint16_t>{frame.plane[p].data()}; };
-  host_to_planes(src, stride, plane(0), plane(1), plane(2));
+  host_to_planes(src, stride, plane(0), plane(1), plane(2), false);
 }
 
 void SampleConverter::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
@@ -213,10 +294,10 @@ void SampleConverter::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int
   using Byte = const uint8_t;
   if (bytes == 1) {
     planes_to_host(ByteSamples<Byte>{payload}, ByteSamples<Byte>{cb}, ByteSamples<Byte>{cr}, dst,
-                   stride);
+                   stride, true);
   } else {
     planes_to_host(LittleEndianSamples<Byte>{payload}, LittleEndianSamples<Byte>{cb},
-                   LittleEndianSamples<Byte>{cr}, dst, stride);
+                   LittleEndianSamples<Byte>{cr}, dst, stride, true);
   }
 }
 
@@ -226,9 +307,9 @@ void SampleConverter::host_to_payload(const PIXEL_YC* src, int stride, uint8_t* 
   uint8_t* cr = cb + format_.chroma_samples() * bytes;
   if (bytes == 1) {
     host_to_planes(src, stride, ByteSamples<uint8_t>{payload}, ByteSamples<uint8_t>{cb},
-                   ByteSamples<uint8_t>{cr});
+                   ByteSamples<uint8_t>{cr}, true);
   } else {
     host_to_planes(src, stride, LittleEndianSamples<uint8_t>{payload},
-                   LittleEndianSamples<uint8_t>{cb}, LittleEndianSamples<uint8_t>{cr});
+                   LittleEndianSamples<uint8_t>{cb}, LittleEndianSamples<uint8_t>{cr}, true);
   }
 }

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cli/conversion_avx2.h"
 #include "cli/video_format.h"
 #include "engine/pixel.h"
 
@@ -55,14 +56,26 @@ class SampleConverter {
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
   void host_to_payload(const PIXEL_YC* src, int stride, uint8_t* payload) const;
 
+  // Whether the payload forms convert pixel pairs with the AVX2 row forms
+  // (cli/conversion_avx2.h): 4:2:0 and 4:2:2 on processors with AVX2, once
+  // the forms have given the tables' value for every input.
+  bool vector_rows() const { return vector_rows_; }
+
  private:
+  // `vector` says that the samples are a payload's, which the row forms
+  // can read and write.
   template <class Samples>
-  void planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst, int stride) const;
+  void planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst, int stride,
+                      bool vector) const;
   template <class Samples>
-  void host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb, Samples cr) const;
+  void host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb, Samples cr,
+                      bool vector) const;
+  bool row_forms_agree_with_tables() const;
 
   VideoFormat format_;
   bool interlaced_chroma_;
   std::vector<int16_t> luma_in_, chroma_in_;     // indexed by any 16-bit sample
   std::vector<uint16_t> luma_out_, chroma_out_;  // indexed by host value + 32768
+  ConversionScale luma_in_scale_, chroma_in_scale_, luma_out_scale_, chroma_out_scale_;
+  bool vector_rows_ = false;
 };

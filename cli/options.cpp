@@ -56,6 +56,16 @@ bool parse_integer(std::string_view text, int64_t& value) {
   return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
+// --simd: a level by name; 1 and 2, the names of SSE and SSE3 in earlier
+// versions, are still accepted.
+KernelLevel kernel_level_named(const std::string& text) {
+  for (KernelLevel level : {KernelLevel::kPlain, KernelLevel::kSse, KernelLevel::kSse3,
+                            KernelLevel::kAvx2}) {
+    if (text == kernel_level_name(level)) return level;
+  }
+  return text == "1" ? KernelLevel::kSse : KernelLevel::kSse3;
+}
+
 std::string with_range(const FILTER_DLL& table, int track) {
   return " [" + std::to_string(table.track_s[track]) + ".." + std::to_string(table.track_e[track]) +
          ", default " + std::to_string(table.track_default[track]) + "]";
@@ -252,7 +262,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     check_options[i] = app.add_flag_function(
         name + ",!" + negated,
         [&denoise, i](int64_t count) { denoise.checks[size_t(i)] = count > 0 ? 1 : 0; },
-        std::string(kCheckHelp[i]) + (i == kFieldCheck ? "" : table.check_default[i] == 1 ? " (default on)" : " (default off)"));
+        std::string(kCheckHelp[i]) + (i == kCheckFieldMode ? "" : table.check_default[i] == 1 ? " (default on)" : " (default off)"));
     check_options[i]->group("Settings")->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   }
 
@@ -278,11 +288,14 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
       ->group("Settings")
       ->check(CLI::Range(0.1, 10.0));
 
-  std::string range_text, preview_text, size_text, fps_text, encoder_text;
+  std::string range_text, preview_text, size_text, fps_text, encoder_text, simd_text;
   app.add_option("--threads", denoise.threads, "worker threads of the host (default: one per core)")
       ->check(integer_in(1, 256));
-  app.add_option("--simd", denoise.simd, "engine level: 1 = SSE, 2 = SSE3 (default: what the processor has)")
-      ->check(CLI::IsMember({1, 2}));
+  app.add_option("--simd", simd_text,
+                 "kernel forms: plain, sse, sse3 or avx2 (default: the highest the processor "
+                 "allows)")
+      ->type_name("LEVEL")
+      ->check(CLI::IsMember({"plain", "sse", "sse3", "avx2", "1", "2"}));
   app.add_option("--range", range_text, "write only output frames A..B-1 ('A:' = from A to the end)")
       ->type_name("A:B");
   app.add_option("--preview", preview_text, "write a PNG of frame N: input, output, amplified difference")
@@ -424,7 +437,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     if (denoise.input.empty() || denoise.output.empty()) {
       usage_error("INPUT OUTPUT", "both are required, or a command: compare, analyse, plan, join, demo (see quietloom --help)");
     }
-    denoise.field_given = check_options[kFieldCheck]->count() > 0;
+    denoise.field_given = check_options[kCheckFieldMode]->count() > 0;
     for (int i = 0; i < kTrackCount; ++i) denoise.track_given[size_t(i)] = track_options[i]->count() > 0;
     for (int i = 0; i < kCheckCount; ++i) denoise.check_given[size_t(i)] = check_options[i]->count() > 0;
     denoise.motion = motion_text == "off"      ? MotionMode::kOff
@@ -435,6 +448,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
                      : preset_text == "light" ? Preset::kLight
                      : preset_text == "strong" ? Preset::kStrong
                                                : Preset::kAuto;
+    if (!simd_text.empty()) denoise.simd = kernel_level_named(simd_text);
     if (!range_text.empty()) parse_range(range_text, denoise.range_first, denoise.range_end);
     if (!denoise.settings_plan.empty() && denoise.preset == Preset::kNone) {
       usage_error("--settings", "gives scenes, which --preset none does not use");

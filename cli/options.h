@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "cli/video_format.h"
+#include "engine/engine_kernels.h"
+#include "plugin/filter_settings.h"
 #include "plugin/host_api.h"
-
-constexpr int kTrackCount = 16;
-constexpr int kCheckCount = 5;
-constexpr int kFrameTrack = 0;
-constexpr int kFieldCheck = 0;
 
 // Option names by track and check index.
 extern const char* const kTrackOptionNames[kTrackCount];
@@ -65,7 +62,7 @@ struct DenoiseOptions {
   MotionMode motion = MotionMode::kDefault;
   double strength = 1.0;     // factor on every noise threshold the settings give
   int threads = 0;           // 0 = one worker per core
-  int simd = 0;              // 0 = the processor's level
+  std::optional<KernelLevel> simd;  // unset: the highest the processor allows
   int64_t range_first = 0;
   int64_t range_end = -1;    // -1 = to the end of the clip
   bool force_progress = false;

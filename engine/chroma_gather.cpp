@@ -31,7 +31,7 @@ void gather_plane(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t
 
 }  // namespace
 
-void gather_chroma_column(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+void gather_chroma_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                           int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
                           const ChromaAdjustment& adjustment) {
   // One walk down the column for both planes: the pixels are far apart.
@@ -56,13 +56,13 @@ void gather_chroma_column(const PIXEL_YC* first, int32_t count, int32_t top_pad,
   }
 }
 
-void gather_cb_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+void gather_cb_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
                       int32_t step, float* cb_out, const ChromaAdjustment& adjustment) {
   gather_plane(first, count, top_pad, bottom_pad, step, cb_out,
                [&](const PIXEL_YC& p) { return adjusted_cb(p, adjustment); });
 }
 
-void gather_cr_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+void gather_cr_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
                       int32_t step, float* cr_out, const ChromaAdjustment& adjustment) {
   gather_plane(first, count, top_pad, bottom_pad, step, cr_out,
                [&](const PIXEL_YC& p) { return adjusted_cr(p, adjustment); });

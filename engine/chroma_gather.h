@@ -19,11 +19,20 @@ struct ChromaAdjustment {
 };
 
 // Both planes at once.
-void gather_chroma_column(const PIXEL_YC* first, int32_t count, int32_t top_pad,
-                          int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
-                          const ChromaAdjustment& adjustment);
-// One plane only; the values equal those of gather_chroma_column.
-void gather_cb_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                      int32_t step, float* cb_out, const ChromaAdjustment& adjustment);
-void gather_cr_column(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                      int32_t step, float* cr_out, const ChromaAdjustment& adjustment);
+using ChromaGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                                    int32_t bottom_pad, int32_t step, float* cb_out,
+                                    float* cr_out, const ChromaAdjustment& adjustment);
+// One plane only; the values equal those of the two-plane gather.
+using PlaneGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                                   int32_t bottom_pad, int32_t step, float* out,
+                                   const ChromaAdjustment& adjustment);
+
+// The plain forms: the reference for the others (the kernel table holds the
+// forms each level uses). Every form gives the same bits.
+void gather_chroma_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                            int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
+                            const ChromaAdjustment& adjustment);
+void gather_cb_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+                        int32_t step, float* cb_out, const ChromaAdjustment& adjustment);
+void gather_cr_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+                        int32_t step, float* cr_out, const ChromaAdjustment& adjustment);

@@ -1,5 +1,6 @@
 #pragma once
-// The four periodic D4 line kernels and their tables, indexed by SimdLevel.
+// The four periodic D4 line kernels: their contract and their plain forms.
+// The kernel table (engine/engine_kernels.h) holds the form each level uses.
 //
 // Contract (every form, every level): src and dst are 16-byte aligned, never
 // overlap, and every index is taken modulo the line length (periodic extension).
@@ -11,18 +12,14 @@
 //                   the odd phase.
 //   d4_odd_upsample count = m (multiple of 4, >= 8): dst[0, 2m), low-band-only
 //                   synthesis at the odd phase.
-// Entries 0 and 1 compute the level-1 arithmetic (sequential sums; the odd
-// low-pass's last four outputs in double), entry 2 the level-2 arithmetic
-// (pairwise sums). The plain "_c" forms are the reference: each vector form
-// is bit-identical to the plain form of its level.
+// Analysis and odd low-pass have two arithmetics: level 1 (sequential sums;
+// the odd low-pass's last four outputs in double) and level 2 (pairwise
+// sums). Synthesis and odd upsampling have one. The plain "_c" forms are the
+// reference: each vector form is bit-identical to the plain form of its
+// arithmetic.
 #include <cstdint>
 
 using D4Kernel = void (*)(const float* src, int32_t count, float* dst);
-
-extern const D4Kernel AnalysisKernels[3];
-extern const D4Kernel SynthesisKernels[3];
-extern const D4Kernel OddLowpassKernels[3];
-extern const D4Kernel OddUpsampleKernels[3];
 
 // The single-precision filter coefficients (exact bit patterns).
 extern const float kD4H0, kD4H1, kD4H2, kD4H3;

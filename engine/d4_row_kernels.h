@@ -14,8 +14,8 @@
 
 // One low/high pair of d4_analysis for n columns: with x0..x3 the column
 // samples 2k .. 2k+3 (indices already wrapped by the caller), low[x] and
-// high[x] are output k and n/2 + k of that column's analysis. Entries 0 and 1
-// use the level-1 summation order, entry 2 the level-2 order.
+// high[x] are output k and n/2 + k of that column's analysis, in the level-1
+// or the level-2 summation order.
 using D4AnalysisRowKernel = void (*)(const float* x0, const float* x1, const float* x2,
                                      const float* x3, int32_t n, float* low, float* high);
 
@@ -28,9 +28,6 @@ using D4AnalysisRowKernel = void (*)(const float* x0, const float* x1, const flo
 using D4SynthesisRowKernel = void (*)(const float* low, const float* low_prev, const float* high,
                                       const float* high_prev, int32_t n, bool leading,
                                       float* even, float* odd);
-
-extern const D4AnalysisRowKernel AnalysisRowKernels[3];
-extern const D4SynthesisRowKernel SynthesisRowKernels[3];
 
 // Plain forms: the reference for the vector forms.
 void d4_analysis_rows_l1_c(const float* x0, const float* x1, const float* x2, const float* x3,

@@ -1,11 +1,10 @@
 #include "engine/dual_phase.h"
 
-#include "engine/d4_kernels.h"
 
 void dual_phase_decompose(const float* x, int32_t n, float* X, float* Y, float* Z,
-                          const CoringSettings& coring, int32_t simd_level) {
-  const D4Kernel analysis = AnalysisKernels[simd_level];
-  const D4Kernel odd_upsample = OddUpsampleKernels[simd_level];
+                          const CoringSettings& coring, const EngineKernels& kernels) {
+  const D4Kernel analysis = kernels.analysis;
+  const D4Kernel odd_upsample = kernels.odd_upsample;
   for (int level = 0; level < 3; ++level) {
     const int32_t length = n >> level;
     const int32_t half = length / 2;
@@ -21,9 +20,9 @@ void dual_phase_decompose(const float* x, int32_t n, float* X, float* Y, float* 
   }
 }
 
-void dual_phase_fold_back(float* X, float* Y, float* Z, int32_t n, int32_t simd_level) {
-  const D4Kernel synthesis = SynthesisKernels[simd_level];
-  const D4Kernel odd_lowpass = OddLowpassKernels[simd_level];
+void dual_phase_fold_back(float* X, float* Y, float* Z, int32_t n, const EngineKernels& kernels) {
+  const D4Kernel synthesis = kernels.synthesis;
+  const D4Kernel odd_lowpass = kernels.odd_lowpass;
   for (int32_t m = n / 8; m <= n / 2; m *= 2) {
     synthesis(X, m, Z);
     odd_lowpass(Z, 2 * m, Y);

@@ -17,12 +17,13 @@
 // are 512 samples or longer).
 #include <cstdint>
 
+#include "engine/engine_kernels.h"
 #include "engine/spatial_coring.h"
 
 // x is the input line; it may be the same line as X (it is consumed by the
 // first analysis). Z is scratch. All lines hold n floats.
 void dual_phase_decompose(const float* x, int32_t n, float* X, float* Y, float* Z,
-                          const CoringSettings& coring, int32_t simd_level);
+                          const CoringSettings& coring, const EngineKernels& kernels);
 
 // Folds a three-level dual-phase decomposition (set A in X, set B in Y) back
 // to one even-phase level in Y: low band [0, n/2), level-1 detail [n/2, n).
@@ -31,4 +32,4 @@ void dual_phase_decompose(const float* x, int32_t n, float* X, float* Y, float* 
 // in), synthesise that with set B's detail into the next finer level's input.
 // X and Z are overwritten. Without coring the result equals d4_analysis of the
 // original line up to rounding.
-void dual_phase_fold_back(float* X, float* Y, float* Z, int32_t n, int32_t simd_level);
+void dual_phase_fold_back(float* X, float* Y, float* Z, int32_t n, const EngineKernels& kernels);

@@ -16,8 +16,6 @@
 
 #include <cstddef>
 
-#include "engine/d4_kernels.h"
-#include "engine/d4_row_kernels.h"
 #include "engine/dual_phase.h"
 
 namespace {
@@ -41,8 +39,7 @@ void widen_padded_row(const SpatialJob& job, int32_t i, float* line) {
   const float first = row[0].y;
   const float last = row[job.w - 1].y;
   for (int32_t c = 0; c < left; ++c) line[c] = first;
-  float* image = line + left;
-  for (int32_t x = 0; x < job.w; ++x) image[x] = row[x].y;
+  job.kernels->widen_luma(row, job.w, line + left);
   for (int32_t c = left + job.w; c < W; ++c) line[c] = last;
 }
 
@@ -53,7 +50,7 @@ void vertical_analysis_by_rows(const SpatialJob& job) {
   const int32_t W = planes.W;
   const int32_t H = planes.H;
   float* const* ring = planes.LumaLineBuffers;
-  const D4AnalysisRowKernel analysis = AnalysisRowKernels[job.simd_level];
+  const D4AnalysisRowKernel analysis = job.kernels->analysis_rows;
   widen_padded_row(job, 0, ring[0]);
   widen_padded_row(job, 1, ring[1]);
   for (int32_t k = 0; k < H / 2; ++k) {
@@ -114,10 +111,10 @@ void luma_vertical_step_by_columns(const SpatialJob& job, const CoringSettings& 
   for (int32_t x = 0; x < job.w; ++x) {
     gather_luma_column(job, x, lines[0]);
     if (coring.on) {
-      dual_phase_decompose(lines[0], H, lines[0], lines[2], lines[1], coring, job.simd_level);
-      dual_phase_fold_back(lines[0], lines[2], lines[1], H, job.simd_level);
+      dual_phase_decompose(lines[0], H, lines[0], lines[2], lines[1], coring, *job.kernels);
+      dual_phase_fold_back(lines[0], lines[2], lines[1], H, *job.kernels);
     } else {
-      AnalysisKernels[job.simd_level](lines[0], H, lines[2]);
+      job.kernels->analysis(lines[0], H, lines[2]);
     }
     put_work_plane_column(planes, left + x, lines[2]);
     if (x == 0) {

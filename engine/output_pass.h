@@ -4,6 +4,7 @@
 // placement, each chroma sample repeated for its two pixels.
 #include <cstdint>
 
+#include "engine/engine_kernels.h"
 #include "engine/pixel.h"
 #include "engine/work_planes.h"
 
@@ -18,6 +19,7 @@ struct OutputJob {
   float offset_y = 0;
   const int16_t* gamma_lut = nullptr;
   const WorkPlanes* planes = nullptr;
+  const EngineKernels* kernels = nullptr;  // the kernel forms
 };
 
 // The work split per worker count (halves, parts, row ranges).

@@ -1,7 +1,6 @@
 #include "engine/spatial_pass.h"
 
 #include "engine/chroma_gather.h"
-#include "engine/d4_kernels.h"
 #include "engine/dual_phase.h"
 #include "engine/luma_vertical_step.h"
 #include "engine/spatial_coring.h"
@@ -12,30 +11,34 @@
 
 namespace {
 
-// Slot-plane stores: one group of four floats of slot s. The slot planes are
-// far larger than any cache and are not read again before the temporal pass,
-// so on x86 the groups bypass the cache (SSE1 streaming stores, which every
-// processor the engine runs on has); store_fence makes them visible before
-// the pass returns.
+// Slot-plane stores: the 16 floats of one chunk of slot s, a whole 64-byte
+// line. The slot planes are far larger than any cache and are not read again
+// before the temporal pass, so on x86 the lines bypass the cache (SSE1
+// streaming stores, which every processor the engine runs on has): four
+// stores fill one write-combining buffer, which goes to memory whole, without
+// the line being read first. store_fence makes them visible before the pass
+// returns.
 #if defined(__SSE__)
-inline void store_group(float* dst, const float* src) { _mm_stream_ps(dst, _mm_load_ps(src)); }
+inline void store_chunk(float* dst, const float* src) {
+  for (int i = 0; i < kSlotChunk; i += 4) _mm_stream_ps(dst + i, _mm_load_ps(src + i));
+}
 inline void store_fence() { _mm_sfence(); }
 #else
-inline void store_group(float* dst, const float* src) {
-  for (int lane = 0; lane < 4; ++lane) dst[lane] = src[lane];
+inline void store_chunk(float* dst, const float* src) {
+  for (int i = 0; i < kSlotChunk; ++i) dst[i] = src[i];
 }
 inline void store_fence() {}
 #endif
 
 // Stores line[0, length) at positions [first_position, first_position + length)
-// of slot `slot` of a slot-interleaved plane of window length n. first_position
-// and length are multiples of 4, so each group of four positions is one
-// aligned group of four floats in the plane.
+// of slot `slot` of a slot-interleaved plane of window length n.
+// first_position and length are multiples of the chunk (every W and H is a
+// multiple of 16), so the line covers whole chunks.
 void store_line_in_slot(float* plane, int64_t first_position, const float* line, int32_t length,
                         int32_t slot, int32_t n) {
   float* dst = plane + slot_index(first_position, slot, n);
-  const int64_t group_stride = 4 * static_cast<int64_t>(n);
-  for (int32_t i = 0; i < length; i += 4, dst += group_stride) store_group(dst, line + i);
+  const int64_t chunk_stride = static_cast<int64_t>(kSlotChunk) * n;
+  for (int32_t i = 0; i < length; i += kSlotChunk, dst += chunk_stride) store_chunk(dst, line + i);
 }
 
 ChromaAdjustment chroma_adjustment(const FilterParameters& params) {
@@ -56,7 +59,7 @@ void luma_horizontal_step(const SpatialJob& job, const CoringSettings& coring) {
   for (int32_t r = 0; r < planes.H; ++r) {
     const int64_t first = static_cast<int64_t>(r) * W;
     dual_phase_decompose(planes.LumaWorkPlane + first, W, lines[1], lines[2], lines[0], coring,
-                         job.simd_level);
+                         *job.kernels);
     store_line_in_slot(planes.LumaSlotPlanesA, first, lines[1], W, job.slot, planes.N);
     store_line_in_slot(planes.LumaSlotPlanesB, first, lines[2], W, job.slot, planes.N);
   }
@@ -111,7 +114,7 @@ void decompose_and_store_chroma(const SpatialJob& job, const ChromaPlaneWork& wo
   const int32_t pad_columns = (planes.W - job.w) / 4;
   const int32_t image_columns = job.w / 2;
   float* const* lines = work.lines;
-  dual_phase_decompose(lines[1], H, lines[1], lines[2], lines[0], work.coring, job.simd_level);
+  dual_phase_decompose(lines[1], H, lines[1], lines[2], lines[0], work.coring, *job.kernels);
   auto store_column = [&](int32_t column) {
     const int64_t first = static_cast<int64_t>(column) * H;
     store_line_in_slot(work.slot_planes_a, first, lines[1], H, job.slot, planes.N);
@@ -134,18 +137,20 @@ void chroma_pass(const SpatialJob& job, bool cb, bool cr) {
     if (cb && cr) {
       gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
                                      int32_t bottom, int32_t step, int32_t offset) {
-        gather_chroma_column(first, count, top, bottom, step, cb_work.lines[1] + offset,
-                             cr_work.lines[1] + offset, adjustment);
+        job.kernels->gather_chroma(first, count, top, bottom, step, cb_work.lines[1] + offset,
+                                   cr_work.lines[1] + offset, adjustment);
       });
     } else if (cb) {
       gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
                                      int32_t bottom, int32_t step, int32_t offset) {
-        gather_cb_column(first, count, top, bottom, step, cb_work.lines[1] + offset, adjustment);
+        job.kernels->gather_cb(first, count, top, bottom, step, cb_work.lines[1] + offset,
+                               adjustment);
       });
     } else {
       gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
                                      int32_t bottom, int32_t step, int32_t offset) {
-        gather_cr_column(first, count, top, bottom, step, cr_work.lines[1] + offset, adjustment);
+        job.kernels->gather_cr(first, count, top, bottom, step, cr_work.lines[1] + offset,
+                               adjustment);
       });
     }
     if (cb) decompose_and_store_chroma(job, cb_work, k);

@@ -6,6 +6,7 @@
 // vertical dual-phase levels; optional coring of small smooth details.
 #include <cstdint>
 
+#include "engine/engine_kernels.h"
 #include "engine/filter_parameters.h"
 #include "engine/pixel.h"
 #include "engine/work_planes.h"
@@ -16,7 +17,7 @@ struct SpatialJob {
   int32_t w = 0;                  // padded width (multiple of 16)
   int32_t h = 0;                  // padded height (multiple of 16)
   int32_t slot = 0;               // 0 .. N-1
-  int32_t simd_level = 1;         // 1 or 2: which kernel arithmetic to use
+  const EngineKernels* kernels = nullptr;  // the kernel forms
   const FilterParameters* params = nullptr;
   const WorkPlanes* planes = nullptr;
 };

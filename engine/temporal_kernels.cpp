@@ -15,7 +15,8 @@
 #include <cstddef>
 
 #include "engine/temporal_kernels.h"
-#include "engine/temporal_kernels_c.h"
+#include "engine/temporal_slot.h"
+#include "engine/work_planes.h"
 
 namespace {
 
@@ -25,20 +26,20 @@ void temporal_estimate_c(int32_t n, float threshold, float* out, const float* pl
   constexpr int32_t kSlots = 2 * R + 1;
   constexpr int kNeighbours = 2 * R;
 
-  // Offset of each neighbour's value from the start of its group of four
-  // positions, and its time offset, in visiting order.
-  const int32_t current = 4 * temporal_slot(frame, 0, kSlots);
+  // Offset of each neighbour's value from the position's value in slot 0,
+  // and its time offset, in visiting order.
+  const int32_t current = kSlotChunk * temporal_slot(frame, 0, kSlots);
   int32_t offset[kNeighbours];
   float time[kNeighbours];
   for (int k = 0; k < kNeighbours; ++k) {
     const int32_t t = (k % 2 == 0) ? -(k / 2 + 1) : (k / 2 + 1);
-    offset[k] = 4 * temporal_slot(frame, t, kSlots);
+    offset[k] = kSlotChunk * temporal_slot(frame, t, kSlots);
     time[k] = static_cast<float>(t);
   }
 
   for (int32_t i = 0; i < n; ++i) {
     const int32_t q = p + i;
-    const float* group = planes + static_cast<ptrdiff_t>(q - q % 4) * kSlots + q % 4;
+    const float* group = planes + slot_index(q, 0, kSlots);
     const float x0 = group[current];
     float nt = 0.0f, s1 = 0.0f, s2 = 0.0f, sx = x0, stx = 0.0f;
     for (int k = 0; k < kNeighbours; ++k) {
@@ -64,40 +65,13 @@ void temporal_estimate_c(int32_t n, float threshold, float* out, const float* pl
 
 }  // namespace
 
-void temporal_full_n3_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                        int32_t frame) {
-  temporal_estimate_c<1, true>(n, threshold, out, planes, p, frame);
+void fill_temporal_kernels_c(TemporalKernel entries[kTemporalKernelEntries]) {
+  entries[0] = temporal_estimate_c<1, true>;
+  entries[1] = temporal_estimate_c<2, true>;
+  entries[2] = temporal_estimate_c<3, true>;
+  entries[3] = temporal_estimate_c<4, true>;
+  entries[4] = temporal_estimate_c<1, false>;
+  entries[5] = temporal_estimate_c<2, false>;
+  entries[6] = temporal_estimate_c<3, false>;
+  entries[7] = temporal_estimate_c<4, false>;
 }
-void temporal_full_n5_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                        int32_t frame) {
-  temporal_estimate_c<2, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_full_n7_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                        int32_t frame) {
-  temporal_estimate_c<3, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_full_n9_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                        int32_t frame) {
-  temporal_estimate_c<4, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n3_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                           int32_t frame) {
-  temporal_estimate_c<1, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n5_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                           int32_t frame) {
-  temporal_estimate_c<2, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n7_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                           int32_t frame) {
-  temporal_estimate_c<3, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n9_c(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                           int32_t frame) {
-  temporal_estimate_c<4, false>(n, threshold, out, planes, p, frame);
-}
-
-const TemporalKernel TemporalKernelsPlain[8] = {
-    temporal_full_n3_c,    temporal_full_n5_c,    temporal_full_n7_c,    temporal_full_n9_c,
-    temporal_reduced_n3_c, temporal_reduced_n5_c, temporal_reduced_n7_c, temporal_reduced_n9_c,
-};

@@ -15,10 +15,7 @@
 
 #include <cstddef>
 
-#include "engine/d4_kernels.h"
-#include "engine/d4_row_kernels.h"
 #include "engine/sample_conversion.h"
-#include "engine/temporal_kernels.h"
 
 namespace {
 
@@ -65,9 +62,9 @@ LinePlan line_plan(const TemporalJob& job, int32_t length, const float* slots_a,
   // two agree.
   const int32_t radius = (planes.N - 1) / 2;
   LinePlan plan{};
-  plan.estimate = TemporalKernels[temporal_kernel_entry(radius, params.anime_mode)];
-  plan.synthesis = SynthesisKernels[job.simd_level];
-  plan.odd_lowpass = OddLowpassKernels[job.simd_level];
+  plan.estimate = job.kernels->temporal[temporal_kernel_entry(radius, params.anime_mode)];
+  plan.synthesis = job.kernels->synthesis;
+  plan.odd_lowpass = job.kernels->odd_lowpass;
   plan.frame = job.frame;
   plan.length = length;
   plan.slots_a = slots_a;
@@ -100,7 +97,7 @@ void luma_pass(const TemporalJob& job) {
   const int32_t half = H / 2;
   const LinePlan plan = line_plan(job, W, planes.LumaSlotPlanesA, planes.LumaSlotPlanesB,
                                   planes.LumaLineBuffers, params.w3dyh_threshold);
-  const D4SynthesisRowKernel synthesis = SynthesisRowKernels[job.simd_level];
+  const D4SynthesisRowKernel synthesis = job.kernels->synthesis_rows;
   float* const work = planes.LumaWorkPlane;
   auto row = [work, W](int32_t r) { return work + static_cast<ptrdiff_t>(r) * W; };
   // Rebuilds plane row y (its coefficients at position y x W) into `result`.

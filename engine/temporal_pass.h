@@ -4,12 +4,13 @@
 // output planes.
 #include <cstdint>
 
+#include "engine/engine_kernels.h"
 #include "engine/filter_parameters.h"
 #include "engine/work_planes.h"
 
 struct TemporalJob {
   int32_t frame = 0;        // the current frame number (selects the slots)
-  int32_t simd_level = 1;   // 1 or 2: which kernel arithmetic to use
+  const EngineKernels* kernels = nullptr;  // the kernel forms
   const FilterParameters* params = nullptr;
   const WorkPlanes* planes = nullptr;
 };

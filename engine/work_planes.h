@@ -3,8 +3,10 @@
 // allocations that the plug-in shell owns, plus the geometry they were sized for.
 //
 // W x H is the buffer geometry (800x512, 1472x1120 or 1952x1120), N the window
-// length. Slot planes are slot-interleaved: position p of slot s is element
-// (p - p % 4) * N + 4 * s + p % 4.
+// length. Slot planes are slot-interleaved in chunks of 16 positions:
+// position p of slot s is element (p - p % 16) * N + 16 * s + p % 16, so that
+// each chunk holds the N slots' 16 values one after another, each slot's share
+// one 64-byte line of its own (the planes are 64-byte aligned).
 #include <cstdint>
 
 struct WorkPlanes {
@@ -32,7 +34,10 @@ struct WorkPlanes {
   float* ScratchVectors[6] = {};
 };
 
+// Positions per chunk of the slot planes.
+constexpr int32_t kSlotChunk = 16;
+
 // Element index of position p of slot s in a slot plane of window length n.
 inline int64_t slot_index(int64_t p, int32_t s, int32_t n) {
-  return (p - (p & 3)) * n + 4 * s + (p & 3);
+  return (p - p % kSlotChunk) * n + kSlotChunk * s + p % kSlotChunk;
 }

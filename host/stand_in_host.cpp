@@ -51,6 +51,9 @@ struct StandInHost::Impl {
 
   Impl(FILTER_DLL* t, const HostOptions& o) : table(t), options(o), pool(o.thread_num) {}
 
+  void buffer_size(const FrameSource& clip, int& max_w, int& max_h) const;
+  const PIXEL_YC* run_frame(FrameSource& clip, int n, PIXEL_YC* edit_buffer, BOOL& result);
+
   static Impl& active_host() {
     if (active == nullptr) misuse("a host service was called while no host exists");
     return *active;
@@ -217,31 +220,43 @@ BOOL StandInHost::window_message(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   return host.table->func_WndProc(hwnd, message, wparam, lparam, &g_edit_handle, &host.filter);
 }
 
-BOOL StandInHost::process(FrameSource& clip, int n, PIXEL_YC* out, int out_stride) {
-  Impl& host = *impl_;
+// The frame buffers' size for a clip.
+void StandInHost::Impl::buffer_size(const FrameSource& clip, int& max_w, int& max_h) const {
   const int w = clip.width();
   const int h = clip.height();
-  const int max_w = host.options.max_w > 0 ? host.options.max_w : round_up_16(w);
-  const int max_h = host.options.max_h > 0 ? host.options.max_h : round_up_16(h);
+  max_w = options.max_w > 0 ? options.max_w : round_up_16(w);
+  max_h = options.max_h > 0 ? options.max_h : round_up_16(h);
   if (max_w < w || max_h < h) misuse("frame buffers smaller than the clip");
-  if (n < 0 || n >= clip.frame_count()) return 0;
-  host.last_frame_count = clip.frame_count();
-  host.clip_w = w;
-  host.clip_h = h;
+}
 
-  // The buffers keep their storage from call to call. ycp_edit receives the
-  // frame over the picture and the stale pattern around it; ycp_temp, which
-  // the module may have written anywhere, is stale all over.
+const PIXEL_YC* StandInHost::Impl::run_frame(FrameSource& clip, int n, PIXEL_YC* edit_buffer,
+                                             BOOL& result) {
+  int max_w = 0, max_h = 0;
+  buffer_size(clip, max_w, max_h);
+  const int w = clip.width();
+  const int h = clip.height();
+  if (n < 0 || n >= clip.frame_count()) return nullptr;
+  last_frame_count = clip.frame_count();
+  clip_w = w;
+  clip_h = h;
+
+  // ycp_edit receives the frame over the picture and the stale pattern
+  // around it; ycp_temp, which the module may have written anywhere, is
+  // stale all over (unless the caller turned that off). The buffers keep
+  // their storage from call to call.
   const size_t size = static_cast<size_t>(max_w) * max_h;
-  if (host.edit.size() != size) host.edit.resize(size);
-  host.temp.assign(size, kStalePixel);
-  fill_stale_outside(host.edit.data(), max_w, max_h, w, h);
-  if (!clip.read_frame(n, host.edit.data(), max_w)) return 0;
+  if (temp.size() != size) {
+    temp.assign(size, kStalePixel);
+  } else if (options.stale_temp) {
+    std::fill(temp.begin(), temp.end(), kStalePixel);
+  }
+  fill_stale_outside(edit_buffer, max_w, max_h, w, h);
+  if (!clip.read_frame(n, edit_buffer, max_w)) return nullptr;
 
-  FILTER_PROC_INFO& info = host.proc_info;
+  FILTER_PROC_INFO& info = proc_info;
   info = {};
-  info.ycp_edit = host.edit.data();
-  info.ycp_temp = host.temp.data();
+  info.ycp_edit = edit_buffer;
+  info.ycp_temp = temp.data();
   info.w = w;
   info.h = h;
   info.max_w = max_w;
@@ -254,19 +269,46 @@ BOOL StandInHost::process(FrameSource& clip, int n, PIXEL_YC* out, int out_strid
   info.yc_size = static_cast<int32_t>(sizeof(PIXEL_YC));
   info.line_size = max_w * info.yc_size;
 
-  host.cache.bind(&clip, max_w, max_h);
-  const BOOL result = host.table->func_proc != nullptr ? host.table->func_proc(&host.filter, &info)
-                                                       : 0;
-  host.cache.unbind();
+  cache.bind(&clip, max_w, max_h);
+  result = table->func_proc != nullptr ? table->func_proc(&filter, &info) : 0;
+  cache.unbind();
 
   // A filter may hand its result back in either buffer by swapping the two
   // pointers; anything else is not a frame of this host.
   const PIXEL_YC* done = info.ycp_edit;
-  if (done != host.edit.data() && done != host.temp.data()) return 0;
+  if (done != edit_buffer && done != temp.data()) return nullptr;
+  return done;
+}
+
+BOOL StandInHost::process(FrameSource& clip, int n, PIXEL_YC* out, int out_stride) {
+  Impl& host = *impl_;
+  int max_w = 0, max_h = 0;
+  host.buffer_size(clip, max_w, max_h);
+  const size_t size = static_cast<size_t>(max_w) * max_h;
+  if (host.edit.size() != size) host.edit.resize(size);
+  BOOL result = 0;
+  const PIXEL_YC* done = host.run_frame(clip, n, host.edit.data(), result);
+  if (done == nullptr) return 0;
   if (out != nullptr) {
-    for (int y = 0; y < h; ++y)
-      std::memcpy(out + static_cast<size_t>(y) * out_stride,
-                  done + static_cast<size_t>(y) * max_w, sizeof(PIXEL_YC) * w);
+    for (int y = 0; y < clip.height(); ++y)
+      std::memcpy(out + static_cast<size_t>(y) * out_stride, done + static_cast<size_t>(y) * max_w,
+                  sizeof(PIXEL_YC) * clip.width());
+  }
+  return result;
+}
+
+BOOL StandInHost::process_into(FrameSource& clip, int n, PIXEL_YC* frame) {
+  Impl& host = *impl_;
+  int max_w = 0, max_h = 0;
+  host.buffer_size(clip, max_w, max_h);
+  BOOL result = 0;
+  const PIXEL_YC* done = host.run_frame(clip, n, frame, result);
+  if (done == nullptr) return 0;
+  if (done != frame) {
+    // The module swapped its result into ycp_temp.
+    for (int y = 0; y < clip.height(); ++y)
+      std::memcpy(frame + static_cast<size_t>(y) * max_w, done + static_cast<size_t>(y) * max_w,
+                  sizeof(PIXEL_YC) * clip.width());
   }
   return result;
 }

@@ -36,6 +36,10 @@ struct HostOptions {
   int max_w = 0;       // frame buffer width; 0 = the clip width rounded up to 16
   int max_h = 0;       // frame buffer height; 0 = the clip height rounded up to 16
                        // (a size below the clip's stops the program)
+  // ycp_temp is filled with kStalePixel before every call, so that a module
+  // that reads what it did not write shows it. A caller that trusts the
+  // module may turn this off and save writing a frame's worth per call.
+  bool stale_temp = true;
 };
 
 // Every service call counts in its service's counter, whatever its context;
@@ -87,6 +91,11 @@ class StandInHost {
   // without copying when func_proc leaves ycp_edit pointing at neither of the
   // host's two buffers (swapping ycp_edit and ycp_temp is allowed).
   BOOL process(FrameSource& clip, int n, PIXEL_YC* out, int out_stride);
+  // The same with `frame` itself as ycp_edit: a buffer of max_w x max_h
+  // pixels (stride max_w) that receives frame n and the stale pattern around
+  // it, and holds the result in its top-left width() x height() pixels when
+  // func_proc returns (the rest as the module left it). Saves the copy.
+  BOOL process_into(FrameSource& clip, int n, PIXEL_YC* frame);
 
   void set_filter_active(bool active);   // what is_filter_active answers
   // Makes get_ycp_filtering_cache_ex answer null for the frames where the

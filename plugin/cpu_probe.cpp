@@ -19,6 +19,11 @@ namespace {
 constexpr uint32_t kCpuidEdxMmx = 1u << 23;
 constexpr uint32_t kCpuidEdxSse = 1u << 25;
 constexpr uint32_t kCpuidEcxSse3 = 1u << 0;
+constexpr uint32_t kCpuidEcxOsxsave = 1u << 27;  // the OS enabled XGETBV and XSAVE
+constexpr uint32_t kCpuidEcxAvx = 1u << 28;
+constexpr uint32_t kCpuid7EbxAvx2 = 1u << 5;
+// XCR0 bits 1 and 2: the OS saves the XMM and the upper YMM halves.
+constexpr uint32_t kXcr0XmmAndYmm = 0x6;
 constexpr uint32_t kMxcsrDivideByZeroMask = 0x200;
 
 // CPUID exists when bit 21 (ID) of EFLAGS can be flipped. Every 64-bit x86
@@ -50,6 +55,14 @@ CpuidRegisters cpuid(uint32_t leaf) {
   uint32_t a = leaf, b, c = 0, d;
   __asm__ volatile("cpuid" : "+a"(a), "=b"(b), "+c"(c), "=d"(d));
   return CpuidRegisters{a, b, c, d};
+}
+
+// XCR0, the register in which the operating system says which register
+// states it saves. Only to be read where CPUID reports OSXSAVE.
+uint32_t read_xcr0() {
+  uint32_t low, high;
+  __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return low;
 }
 
 void write_mxcsr(uint32_t value) { __asm__ volatile("ldmxcsr %0" : : "m"(value)); }
@@ -107,11 +120,31 @@ int32_t detect_simd_level() {
   return level;
 }
 
+bool avx2_usable() {
+  if (!cpuid_available()) return false;
+  const uint32_t max_leaf = cpuid(0).eax;
+  if (max_leaf < 7) return false;
+  const CpuidRegisters leaf1 = cpuid(1);
+  if ((leaf1.ecx & kCpuidEcxOsxsave) == 0 || (leaf1.ecx & kCpuidEcxAvx) == 0) return false;
+  if ((read_xcr0() & kXcr0XmmAndYmm) != kXcr0XmmAndYmm) return false;
+  return (cpuid(7).ebx & kCpuid7EbxAvx2) != 0;
+}
+
+KernelLevel detect_kernel_level() {
+  switch (detect_simd_level()) {
+    case kSimdSse: return KernelLevel::kSse;
+    case kSimdSse3: return avx2_usable() ? KernelLevel::kAvx2 : KernelLevel::kSse3;
+    default: return KernelLevel::kPlain;
+  }
+}
+
 #else
 
 // Not an x86 processor: none of the probe's instructions exist, and the
-// engine runs its plain forms, which every kernel table holds at level 1.
+// engine runs its plain forms.
 uint32_t probe_cpu_features() { return 0; }
 int32_t detect_simd_level() { return kSimdSse; }
+bool avx2_usable() { return false; }
+KernelLevel detect_kernel_level() { return KernelLevel::kPlain; }
 
 #endif

@@ -1,7 +1,8 @@
 #pragma once
 // Where each setting sits in the host's track and check arrays, and the
 // defaults and ranges the plug-in table declares for them. The host stores the
-// values and clamps every track to its declared range.
+// values and clamps every track to its declared range. The plug-in and the
+// command-line tool both name the settings by these indices.
 #include <cstdint>
 
 enum TrackIndex : int {
@@ -49,3 +50,7 @@ inline constexpr int32_t kCheckDefaults[kCheckCount] = {1, 0, 0, 0, 0};
 constexpr int kUpdateAll = 0;
 constexpr int kUpdateTrackBase = 0x10000;
 constexpr int kUpdateCheckBase = 0x20000;
+
+// The status that says one track or one check changed.
+constexpr int track_changed(TrackIndex track) { return kUpdateTrackBase + track; }
+constexpr int check_changed(CheckIndex check) { return kUpdateCheckBase + check; }

@@ -17,7 +17,6 @@
 #include "plugin/padded_frame.h"
 #include "plugin/pass_records.h"
 #include "plugin/prestage_chain.h"
-#include "plugin/work_buffers.h"
 
 namespace {
 
@@ -30,9 +29,6 @@ struct RememberedGeometry {
   int32_t frame_radius = 0;
 };
 RememberedGeometry g_last;
-
-SpatialParams g_spatial_params;
-ReconParams g_recon_params;
 
 void blacken_rows(FILTER_PROC_INFO* fpip, int32_t rows) {
   if (!fpip->ycp_edit || rows <= 0 || fpip->max_w <= 0) return;
@@ -54,7 +50,7 @@ void update_geometry(int32_t padded_w, int32_t padded_h, int32_t radius) {
     BufferWidth = padded_w > 1440 ? 1952 : 1472;
   }
   WindowCount = 2 * radius + 1;
-  AllocationOk = reallocate_work_buffers();
+  AllocationOk = reallocate_module_buffers();
   // Remembered also after a failure: it is retried only at the next change.
   g_last = {padded_w, padded_h, radius};
 }
@@ -65,9 +61,8 @@ bool prepare_window_frame(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m, int32_t
                           const FrameGeometry& geometry) {
   const PIXEL_YC* src = prepare_prestages(fp, fpip, m, geometry);
   if (!src) return false;
-  g_spatial_params.source = src;
-  g_spatial_params.slot = slot;
-  fp->exfunc->exec_multi_thread_func(spatial_callback, &g_spatial_params, fpip);
+  SpatialParams params{src, slot};
+  fp->exfunc->exec_multi_thread_func(spatial_callback, &params, fpip);
   return true;
 }
 
@@ -85,7 +80,7 @@ BOOL func_proc(FILTER* fp, FILTER_PROC_INFO* fpip) {
   if (w <= 0 || h <= 0) return 1;
 
   const bool usable = SimdLevel != 0 && fp && fp->exfunc && fp->track && fp->check &&
-                      FilterParams.gamma_cbcr_lut && Planes.ScratchVectors[0];
+                      FilterParams.gamma_cbcr_lut && Buffers.planes().ScratchVectors[0];
   if (h > kMaxHeight || w > kMaxWidth || !usable) {
     blacken_rows(fpip, h);
     return 1;
@@ -129,11 +124,10 @@ BOOL func_proc(FILTER* fp, FILTER_PROC_INFO* fpip) {
 
   fp->exfunc->exec_multi_thread_func(temporal_callback, fp, fpip);
 
-  g_recon_params.field_mode = FilterParams.field_mode ? 1 : 0;
-  g_recon_params.chroma_gamma = fp->track[13] != 0 ? 1 : 0;
-  g_recon_params.gain_y = FilterParams.gain_y;
-  g_recon_params.offset_y = FilterParams.offset_y;
-  fp->exfunc->exec_multi_thread_func(reconstruction_callback, &g_recon_params, fpip);
+  ReconParams recon{static_cast<uint8_t>(FilterParams.field_mode ? 1 : 0),
+                    static_cast<uint8_t>(PreStages.chroma_gamma ? 1 : 0), FilterParams.gain_y,
+                    FilterParams.offset_y};
+  fp->exfunc->exec_multi_thread_func(reconstruction_callback, &recon, fpip);
 
   fpip->w = w;
   fpip->h = h;

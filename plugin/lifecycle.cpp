@@ -2,20 +2,14 @@
 #include "plugin/allocation.h"
 #include "plugin/cpu_probe.h"
 #include "plugin/frame_driver.h"
+#include "plugin/kernel_level.h"
 #include "plugin/module_state.h"
-#include "plugin/work_buffers.h"
 
 namespace {
 
-constexpr size_t kScratchBytes = 96;
 constexpr size_t kGammaBytes = kGammaLutEntries * sizeof(int16_t);
 
-void* g_scratch_block = nullptr;
-
-void free_scratch_and_gamma() {
-  if (g_scratch_block) module_aligned_free(g_scratch_block);
-  g_scratch_block = nullptr;
-  for (float*& vector : Planes.ScratchVectors) vector = nullptr;
+void free_gamma_table() {
   if (FilterParams.gamma_cbcr_lut) module_aligned_free(FilterParams.gamma_cbcr_lut);
   FilterParams.gamma_cbcr_lut = nullptr;
 }
@@ -24,20 +18,19 @@ void free_scratch_and_gamma() {
 
 BOOL func_init(FILTER* fp) {
   // A second init without exit must not leak the first one's buffers.
-  free_scratch_and_gamma();
+  free_gamma_table();
   SimdLevel = detect_simd_level();
+  Kernels = engine_kernels(selected_kernel_level());
 
-  g_scratch_block = module_aligned_alloc(kScratchBytes, 16);
-  if (g_scratch_block) {
-    for (int i = 0; i < 6; ++i)
-      Planes.ScratchVectors[i] = static_cast<float*>(g_scratch_block) + 4 * i;
-  }
+  // Without the scratch vectors every frame comes out black (the driver
+  // checks for them).
+  Buffers.allocate_scratch();
   FilterParams.gamma_cbcr_lut = static_cast<int16_t*>(module_aligned_alloc(kGammaBytes, 16));
 
   BufferWidth = 1952;
   BufferHeight = 1120;
   WindowCount = 5;
-  AllocationOk = reallocate_work_buffers();
+  AllocationOk = reallocate_module_buffers();
   reset_frame_driver();
 
   // The host normally derives the parameters before the first frame; doing it
@@ -47,8 +40,8 @@ BOOL func_init(FILTER* fp) {
 }
 
 BOOL func_exit(FILTER*) {
-  free_scratch_and_gamma();
-  free_work_buffers();
+  free_gamma_table();
+  Buffers.release();
   release_frame_driver_buffers();
   AllocationOk = false;
   return 1;

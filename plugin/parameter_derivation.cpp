@@ -1,4 +1,5 @@
-// func_update: turns the host's track and check values into FilterParams.
+// func_update: turns the host's track and check values into FilterParams and
+// the frame driver's PreStages.
 //
 // Numbers: every product and sum is formed in double precision from the
 // integer track values and rounded once to single precision when stored. The
@@ -14,6 +15,7 @@
 #include "engine/filter_parameters.h"
 #include "engine/x87_precision.h"
 #include "plugin/filter_settings.h"
+#include "plugin/parameter_derivation.h"
 #include "plugin/module_state.h"
 #include "plugin/threshold_factors.h"
 
@@ -94,6 +96,18 @@ void derive_scalar_fields(const FILTER* fp, FilterParameters& p) {
   p.offset_y = single(track_value(fp, kTrackOffsetY) * 16.0);
 }
 
+void derive_prestage_settings(const FILTER* fp, PreStageSettings& p) {
+  p.block_nr = check_on(fp, kCheckBlockNr);
+  p.mosquito_nr = check_on(fp, kCheckMosquitoNr);
+  p.cross_colour = check_on(fp, kCheckCrossColour);
+  p.field_count = check_on(fp, kCheckFieldMode) ? 2 : 1;
+  p.anime = check_on(fp, kCheckAnime);
+  p.cross_colour_strength = track_value(fp, kTrackCceCl);
+  prestage_thresholds(track_value(fp, kTrackBlockNr), p.block_nr_thresholds);
+  prestage_thresholds(track_value(fp, kTrackMosqNr), p.mosquito_nr_thresholds);
+  p.chroma_gamma = track_value(fp, kTrackGammaCbCr) != 0;
+}
+
 // One track step turns the chroma by 1/180 radian. At 0 the pair is exactly
 // (0, 1) without evaluating sine or cosine.
 void derive_hue_pair(int32_t hue, FilterParameters& p) {
@@ -127,20 +141,26 @@ void derive_gamma_table(int32_t gamma, int16_t* lut) {
 
 }  // namespace
 
+void derive_filter_parameters(const FILTER* fp, int status, FilterParameters& params,
+                              PreStageSettings& prestages) {
+  [[maybe_unused]] X87DoublePrecision double_rounding;
+  derive_scalar_fields(fp, params);
+  derive_prestage_settings(fp, prestages);
+  const bool everything = status == kUpdateAll;
+  if (everything || status == track_changed(kTrackHue)) {
+    derive_hue_pair(track_value(fp, kTrackHue), params);
+  }
+  // The table's storage comes from func_init; without it there is nothing to
+  // write.
+  if ((everything || status == track_changed(kTrackGammaCbCr)) &&
+      params.gamma_cbcr_lut != nullptr) {
+    derive_gamma_table(track_value(fp, kTrackGammaCbCr), params.gamma_cbcr_lut);
+  }
+}
+
 BOOL func_update(FILTER* fp, int status) {
   if (fp != nullptr && fp->track != nullptr && fp->check != nullptr) {
-    [[maybe_unused]] X87DoublePrecision double_rounding;
-    derive_scalar_fields(fp, FilterParams);
-    const bool everything = status == kUpdateAll;
-    if (everything || status == kUpdateTrackBase + kTrackHue) {
-      derive_hue_pair(track_value(fp, kTrackHue), FilterParams);
-    }
-    // The table's storage comes from func_init; without it there is nothing
-    // to write.
-    if ((everything || status == kUpdateTrackBase + kTrackGammaCbCr) &&
-        FilterParams.gamma_cbcr_lut != nullptr) {
-      derive_gamma_table(track_value(fp, kTrackGammaCbCr), FilterParams.gamma_cbcr_lut);
-    }
+    derive_filter_parameters(fp, status, FilterParams, PreStages);
   }
   // No frame prepared under the old settings may be reused.
   empty_frame_slot_cache();

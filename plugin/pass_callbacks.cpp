@@ -3,12 +3,11 @@
 #include "engine/output_pass.h"
 #include "engine/spatial_pass.h"
 #include "engine/temporal_pass.h"
-#include "plugin/engine_level.h"
+#include "engine/worker_rows.h"
 #include "plugin/module_state.h"
 #include "plugin/pass_records.h"
 #include "prefilter/block_nr.h"
 #include "prefilter/mosquito_nr.h"
-#include "prefilter/stripes.h"
 
 void BlockNrPass(int thread_id, int thread_num, void* params, void* info) {
   const auto* p = static_cast<const PreStageParams*>(params);
@@ -23,9 +22,9 @@ void BlockNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.t1 = p->t1;
   job.t2 = p->t2;
   job.anime = p->anime != 0;
-  job.simd_level = engine_simd_level();
-  const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
-  block_nr_rows(job, rows.y0, rows.y1);
+  job.kernels = &Kernels;
+  const RowRange rows = worker_rows(thread_id, thread_num, fpip->h);
+  block_nr_rows(job, rows.begin, rows.end);
 }
 
 void MosquitoNrPass(int thread_id, int thread_num, void* params, void* info) {
@@ -41,9 +40,9 @@ void MosquitoNrPass(int thread_id, int thread_num, void* params, void* info) {
   job.h = fpip->h;
   job.field_count = p->field_count;
   job.t3 = p->t3;
-  job.simd_level = engine_simd_level();
-  const RowStripe rows = worker_row_stripe(thread_id, thread_num, fpip->h);
-  mosquito_nr_rows(job, rows.y0, rows.y1);
+  job.kernels = &Kernels;
+  const RowRange rows = worker_rows(thread_id, thread_num, fpip->h);
+  mosquito_nr_rows(job, rows.begin, rows.end);
 }
 
 void spatial_callback(int thread_id, int thread_num, void* params, void* info) {
@@ -55,9 +54,9 @@ void spatial_callback(int thread_id, int thread_num, void* params, void* info) {
   job.w = fpip->w;
   job.h = fpip->h;
   job.slot = p->slot;
-  job.simd_level = engine_simd_level();
+  job.kernels = &Kernels;
   job.params = &FilterParams;
-  job.planes = &Planes;
+  job.planes = &Buffers.planes();
   spatial_pass_worker(thread_id, thread_num, job);
 }
 
@@ -65,9 +64,9 @@ void temporal_callback(int thread_id, int thread_num, void*, void* info) {
   const auto* fpip = static_cast<const FILTER_PROC_INFO*>(info);
   TemporalJob job;
   job.frame = current_frame(*fpip);
-  job.simd_level = engine_simd_level();
+  job.kernels = &Kernels;
   job.params = &FilterParams;
-  job.planes = &Planes;
+  job.planes = &Buffers.planes();
   temporal_pass_worker(thread_id, thread_num, job);
 }
 
@@ -84,6 +83,7 @@ void reconstruction_callback(int thread_id, int thread_num, void* params, void* 
   job.gain_y = p->gain_y;
   job.offset_y = p->offset_y;
   job.gamma_lut = FilterParams.gamma_cbcr_lut;
-  job.planes = &Planes;
+  job.planes = &Buffers.planes();
+  job.kernels = &Kernels;
   output_pass_worker(thread_id, thread_num, job);
 }

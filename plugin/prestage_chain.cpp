@@ -20,8 +20,6 @@ constexpr int kCopies = 5;
 PIXEL_YC* g_copies[kCopies] = {};
 size_t g_copy_pixels = 0;
 
-PreStageParams g_prestage_params;
-
 PIXEL_YC* copy_buffer(int index, size_t pixels) {
   if (pixels != g_copy_pixels) {
     release_prestage_buffers();
@@ -50,27 +48,13 @@ PIXEL_YC* fetch_copy(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t number, int off
   return copy;
 }
 
-int32_t strength(const FILTER* fp, int track_index) {
-  return std::clamp(fp->track[track_index], 0, 20);
-}
-
-void run_block_nr(FILTER* fp, FILTER_PROC_INFO* fpip, const PIXEL_YC* src, bool small,
-                  int32_t field_count) {
-  const int32_t s = strength(fp, 15);
-  g_prestage_params = {src, nullptr, nullptr, field_count,
-                       (small ? 8 : 25) * s, (small ? 16 : 50) * s, (small ? 8 : 20) * s,
-                       static_cast<uint8_t>(FilterParams.anime_mode ? 1 : 0)};
-  fp->exfunc->exec_multi_thread_func(BlockNrPass, &g_prestage_params, fpip);
-}
-
-void run_mosquito_nr(FILTER* fp, FILTER_PROC_INFO* fpip, const PIXEL_YC* src,
-                     const PIXEL_YC* previous, const PIXEL_YC* next, bool small,
-                     int32_t field_count) {
-  const int32_t s = strength(fp, 14);
-  g_prestage_params = {src, previous, next, field_count,
-                       (small ? 8 : 25) * s, (small ? 16 : 50) * s, (small ? 8 : 20) * s,
-                       static_cast<uint8_t>(FilterParams.anime_mode ? 1 : 0)};
-  fp->exfunc->exec_multi_thread_func(MosquitoNrPass, &g_prestage_params, fpip);
+// Runs one row-parallel pre-stage pass with its record.
+void run_prestage_pass(FILTER* fp, FILTER_PROC_INFO* fpip, MULTI_THREAD_FUNC pass,
+                       const PIXEL_YC* src, const PIXEL_YC* previous, const PIXEL_YC* next,
+                       const PreStageThresholds& t) {
+  PreStageParams params{src, previous, next, PreStages.field_count, t.t1, t.t2, t.t3,
+                        static_cast<uint8_t>(PreStages.anime ? 1 : 0)};
+  fp->exfunc->exec_multi_thread_func(pass, &params, fpip);
 }
 
 }  // namespace
@@ -79,12 +63,12 @@ const PIXEL_YC* prepare_prestages(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m,
                                   const FrameGeometry& g) {
   // The cross-colour stage rewrites its source in place; that is the window
   // frame itself only when neither of the other stages ran before it.
-  const bool src_written = fp->check[2] == 1 && fp->check[3] != 1 && fp->check[4] != 1;
+  const PreStageSettings& stages = PreStages;
+  const bool src_written = stages.cross_colour && !stages.mosquito_nr && !stages.block_nr;
   PIXEL_YC* src = fetch_copy(fp, fpip, m, 0, g, src_written);
   if (!src) return nullptr;
 
-  const bool small = BufferWidth < 1400;
-  const int32_t field_count = fp->check[0] == 1 ? 2 : 1;
+  const WidthClass width = width_class(BufferWidth);
   PIXEL_YC* neighbour[kCopies] = {};  // fetched neighbours of this window frame
   bool fetched[kCopies] = {};
   auto neighbour_or_src = [&](int offset) -> PIXEL_YC* {
@@ -96,17 +80,19 @@ const PIXEL_YC* prepare_prestages(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m,
     return neighbour[offset + 2] ? neighbour[offset + 2] : src;
   };
 
-  if (fp->check[4] == 1) {
-    run_block_nr(fp, fpip, src, small, field_count);
+  if (stages.block_nr) {
+    run_prestage_pass(fp, fpip, BlockNrPass, src, nullptr, nullptr,
+                      stages.block_nr_thresholds[width]);
     src = fpip->ycp_edit;
   }
-  if (fp->check[3] == 1) {
+  if (stages.mosquito_nr) {
     const PIXEL_YC* previous = neighbour_or_src(-1);
     const PIXEL_YC* next = neighbour_or_src(+1);
-    run_mosquito_nr(fp, fpip, src, previous, next, small, field_count);
+    run_prestage_pass(fp, fpip, MosquitoNrPass, src, previous, next,
+                      stages.mosquito_nr_thresholds[width]);
     src = fpip->ycp_temp;
   }
-  if (fp->check[2] == 1) {
+  if (stages.cross_colour) {
     CrossColourJob job;
     job.cur = src;
     job.prev2 = neighbour_or_src(-2);
@@ -116,7 +102,7 @@ const PIXEL_YC* prepare_prestages(FILTER* fp, FILTER_PROC_INFO* fpip, int32_t m,
     job.stride = fpip->max_w;
     job.w = g.padded_w;
     job.h = g.padded_h;
-    job.strength = strength(fp, 7);
+    job.strength = stages.cross_colour_strength;
     cross_colour_reduce(job);
   }
   return src;

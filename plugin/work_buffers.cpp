@@ -1,63 +1,11 @@
 #include "plugin/work_buffers.h"
 
 #include "plugin/allocation.h"
-#include "plugin/module_state.h"
-
-WorkBufferSlot WorkBufferTable[kWorkBufferSlots];
 
 namespace {
 
 constexpr int kReallocationOrder[kWorkBufferSlots] = {13, 14, 17, 15, 18, 20, 16, 19, 21};
-
-WorkBufferSlot& slot_entry(int slot) { return WorkBufferTable[slot - kFirstWorkBufferSlot]; }
-
-// Points the sub-buffers of `slot` into its allocation at `base`, or clears
-// them when the allocation failed, so that no view is left dangling into
-// memory that was given back.
-void assign_sub_buffers(int slot, char* base, int32_t W, int32_t H, int32_t N) {
-  const size_t luma_plane = static_cast<size_t>(N) * H * W * sizeof(float);
-  const size_t chroma_plane = static_cast<size_t>(N) * H * (W / 2) * sizeof(float);
-  auto line = [&](size_t index, size_t line_bytes) {
-    return base ? base + index * line_bytes : nullptr;
-  };
-  switch (slot) {
-    case 13:
-      for (int i = 0; i < 4; ++i)
-        Planes.PartLineBuffers[i] = reinterpret_cast<int16_t*>(line(i, W * sizeof(int16_t)));
-      break;
-    case 14:
-      for (int i = 0; i < 4; ++i)
-        Planes.LumaLineBuffers[i] = reinterpret_cast<float*>(line(i, W * sizeof(float)));
-      break;
-    case 17:
-      Planes.LumaSlotPlanesA = reinterpret_cast<float*>(base);
-      Planes.LumaSlotPlanesB = reinterpret_cast<float*>(base ? base + luma_plane : nullptr);
-      Planes.LumaWorkPlane = reinterpret_cast<float*>(base ? base + 2 * luma_plane : nullptr);
-      break;
-    case 15:
-      for (int i = 0; i < 4; ++i)
-        Planes.CbLineBuffers[i] = reinterpret_cast<float*>(line(i, H * sizeof(float)));
-      break;
-    case 18:
-      Planes.CbSlotPlanesA = reinterpret_cast<float*>(base);
-      Planes.CbSlotPlanesB = reinterpret_cast<float*>(base ? base + chroma_plane : nullptr);
-      break;
-    case 20:
-      Planes.CbOutPlane = reinterpret_cast<int16_t*>(base);
-      break;
-    case 16:
-      for (int i = 0; i < 4; ++i)
-        Planes.CrLineBuffers[i] = reinterpret_cast<float*>(line(i, H * sizeof(float)));
-      break;
-    case 19:
-      Planes.CrSlotPlanesA = reinterpret_cast<float*>(base);
-      Planes.CrSlotPlanesB = reinterpret_cast<float*>(base ? base + chroma_plane : nullptr);
-      break;
-    case 21:
-      Planes.CrOutPlane = reinterpret_cast<int16_t*>(base);
-      break;
-  }
-}
+constexpr size_t kScratchBytes = 96;  // six vectors of four floats
 
 }  // namespace
 
@@ -84,39 +32,92 @@ size_t total_work_buffer_bytes(int32_t W, int32_t H, int32_t N) {
   return total;
 }
 
-bool reallocate_work_buffers() {
+// Points the views of slot `number` into its allocation at `base`, or clears
+// them when there is none, so that no view is left dangling into memory that
+// was given back.
+void WorkBuffers::assign_views(int number, char* base) {
+  const int32_t W = planes_.W, H = planes_.H, N = planes_.N;
+  const size_t luma_plane = static_cast<size_t>(N) * H * W * sizeof(float);
+  const size_t chroma_plane = static_cast<size_t>(N) * H * (W / 2) * sizeof(float);
+  auto at = [base](size_t offset) { return base ? base + offset : nullptr; };
+  auto floats = [&](size_t offset) { return reinterpret_cast<float*>(at(offset)); };
+  auto samples = [&](size_t offset) { return reinterpret_cast<int16_t*>(at(offset)); };
+  WorkPlanes& p = planes_;
+  switch (number) {
+    case 13:
+      for (int i = 0; i < 4; ++i) p.PartLineBuffers[i] = samples(i * W * sizeof(int16_t));
+      break;
+    case 14:
+      for (int i = 0; i < 4; ++i) p.LumaLineBuffers[i] = floats(i * W * sizeof(float));
+      break;
+    case 17:
+      p.LumaSlotPlanesA = floats(0);
+      p.LumaSlotPlanesB = floats(luma_plane);
+      p.LumaWorkPlane = floats(2 * luma_plane);
+      break;
+    case 15:
+      for (int i = 0; i < 4; ++i) p.CbLineBuffers[i] = floats(i * H * sizeof(float));
+      break;
+    case 18:
+      p.CbSlotPlanesA = floats(0);
+      p.CbSlotPlanesB = floats(chroma_plane);
+      break;
+    case 20:
+      p.CbOutPlane = samples(0);
+      break;
+    case 16:
+      for (int i = 0; i < 4; ++i) p.CrLineBuffers[i] = floats(i * H * sizeof(float));
+      break;
+    case 19:
+      p.CrSlotPlanesA = floats(0);
+      p.CrSlotPlanesB = floats(chroma_plane);
+      break;
+    case 21:
+      p.CrOutPlane = samples(0);
+      break;
+  }
+}
+
+void WorkBuffers::free_slot(int number) {
+  WorkBufferSlot& entry = slots_[number - kFirstWorkBufferSlot];
+  if (entry.memory) module_aligned_free(entry.memory);
+  entry = WorkBufferSlot{};
+  assign_views(number, nullptr);
+}
+
+bool WorkBuffers::reallocate(int32_t W, int32_t H, int32_t N) {
   bool ok = true;
-  const int32_t W = BufferWidth, H = BufferHeight, N = WindowCount;
-  Planes.W = W;
-  Planes.H = H;
-  Planes.N = N;
-  for (int slot : kReallocationOrder) {
-    WorkBufferSlot& entry = slot_entry(slot);
-    // The old contents need not survive: give the old block back first so the
-    // peak stays at one geometry's worth of memory.
-    if (entry.memory) module_aligned_free(entry.memory);
-    entry.memory = nullptr;
-    entry.bytes = 0;
-    const size_t bytes = work_buffer_bytes(slot, W, H, N);
-    void* memory = module_aligned_alloc(bytes, work_buffer_alignment(slot));
+  planes_.W = W;
+  planes_.H = H;
+  planes_.N = N;
+  for (int number : kReallocationOrder) {
+    // The old block goes back first, so that the peak stays at one
+    // geometry's worth of memory.
+    free_slot(number);
+    const size_t bytes = work_buffer_bytes(number, W, H, N);
+    void* memory = module_aligned_alloc(bytes, work_buffer_alignment(number));
     if (memory) {
-      entry.memory = memory;
-      entry.bytes = bytes;
+      slots_[number - kFirstWorkBufferSlot] = {memory, bytes};
     } else {
       ok = false;
     }
-    assign_sub_buffers(slot, static_cast<char*>(memory), W, H, N);
+    assign_views(number, static_cast<char*>(memory));
   }
-  empty_frame_slot_cache();
   return ok;
 }
 
-void free_work_buffers() {
-  for (int slot : kReallocationOrder) {
-    WorkBufferSlot& entry = slot_entry(slot);
-    if (entry.memory) module_aligned_free(entry.memory);
-    entry.memory = nullptr;
-    entry.bytes = 0;
-    assign_sub_buffers(slot, nullptr, 0, 0, 0);
+bool WorkBuffers::allocate_scratch() {
+  if (!scratch_) {
+    scratch_ = module_aligned_alloc(kScratchBytes, 16);
+    if (!scratch_) return false;
+    for (int i = 0; i < 6; ++i) planes_.ScratchVectors[i] = static_cast<float*>(scratch_) + 4 * i;
   }
+  return true;
+}
+
+void WorkBuffers::release() {
+  if (scratch_) module_aligned_free(scratch_);
+  scratch_ = nullptr;
+  for (float*& vector : planes_.ScratchVectors) vector = nullptr;
+  for (int number : kReallocationOrder) free_slot(number);
 }

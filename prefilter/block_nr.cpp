@@ -1,4 +1,4 @@
-// Block noise reduction, plain integer form.
+// Block noise reduction: the row loop and the plain row kernel.
 //
 // Numerical contract, per interior pixel (x, y) with vertical step f:
 // - the local mean is m = (s + 8) >> 4 (arithmetic shift) of the 3x3 luma
@@ -15,23 +15,18 @@
 // Rows y < 2f and y >= h - 2f and columns 0, 1, w-2, w-1 are copied, so every
 // read stays inside the frame. Chroma is copied unchanged.
 //
-// block_nr_rows_c is the plain form. On x86 block_nr_rows hands each row's
-// interior pixels to the vector form (engine/x86/block_nr_sse3.cpp), which
-// works on the rows' luma gathered into 16-bit lines and gives the same
-// results; a row it declines is done by the plain form.
+// The row loop gathers the luma of the rows each row needs into 16-bit lines
+// once and hands the row's interior to the table's row kernel: the plain form
+// below or a vector form (prefilter/x86/), which give the same results.
 #include "prefilter/block_nr.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/block_nr_sse3.h"
-#include "engine/x86/sse2_forms.h"
 #include "prefilter/luma_lines.h"
-#define BLOCK_NR_HAS_VECTOR_FORM 1
-#endif
 
 namespace {
 
@@ -45,18 +40,15 @@ constexpr int32_t kMeanWeights[9] = {1, 1, 1, 1, 8, 1, 1, 1, 1};  // sum 16
 
 // Skin tones get a fifth of the thresholds so that faces keep their fine
 // texture; every bound is exclusive.
-bool in_skin_tone_box(const PIXEL_YC& p) {
-  return p.y > 1400 && p.y < 3000 && p.cb > -680 && p.cb < 280 && p.cr > -50 && p.cr < 600;
+bool in_skin_tone_box(int16_t y, int16_t cb, int16_t cr) {
+  return y > 1400 && y < 3000 && cb > -680 && cb < 280 && cr > -50 && cr < 600;
 }
 
-// `at` points at the source pixel; `row_step` is f rows in pixels.
-int16_t filtered_luma(const PIXEL_YC* at, ptrdiff_t row_step, int32_t t1, int32_t t2) {
+// Pixel i of the run; rows[r] is frame row y + (r - 2) f.
+int16_t filtered_luma(const int16_t* const rows[5], int32_t i, int32_t t1, int32_t t2) {
   // Local mean from the patch centres (the 3x3 neighbourhood of the pixel).
   int32_t s = 0;
-  for (int j = 0; j < 9; ++j) {
-    const PIXEL_YC* centre = at + (j / 3 - 1) * row_step + (j % 3 - 1);
-    s += kMeanWeights[j] * centre->y;
-  }
+  for (int j = 0; j < 9; ++j) s += kMeanWeights[j] * rows[1 + j / 3][i + j % 3 - 1];
   const int32_t m = (s + 8) >> 4;
 
   // The nine patches overlap: together they cover the 5x5 block on rows
@@ -64,10 +56,8 @@ int16_t filtered_luma(const PIXEL_YC* at, ptrdiff_t row_step, int32_t t1, int32_
   // patch j = 3k + m is block[k + r][m + c]. Each of the 25 values is reduced
   // by m once; the patches are read from the block.
   int16_t block[5][5];
-  for (int r = 0; r < 5; ++r) {
-    const PIXEL_YC* row = at + (r - 2) * row_step;
-    for (int c = 0; c < 5; ++c) block[r][c] = static_cast<int16_t>(row[c - 2].y - m);
-  }
+  for (int r = 0; r < 5; ++r)
+    for (int c = 0; c < 5; ++c) block[r][c] = static_cast<int16_t>(rows[r][i + c - 2] - m);
 
   int32_t acc = block[2][2];
   int32_t n = 1;
@@ -87,8 +77,7 @@ int16_t filtered_luma(const PIXEL_YC* at, ptrdiff_t row_step, int32_t t1, int32_
       largest = std::max(largest, d);
       sum += d;
     }
-    const bool close = largest < t1;
-    if (close && sum < t2) {
+    if (largest < t1 && sum < t2) {
       acc += block[k + 1][mm + 1];
       n += 1;
     }
@@ -97,122 +86,49 @@ int16_t filtered_luma(const PIXEL_YC* at, ptrdiff_t row_step, int32_t t1, int32_
   return static_cast<int16_t>(m + q);
 }
 
-void copy_row(const PIXEL_YC* src, PIXEL_YC* dst, int32_t w) {
-  std::memcpy(dst, src, static_cast<size_t>(w) * sizeof(PIXEL_YC));
-}
-
-// The pixel's thresholds, a fifth of them for skin tones outside anime mode.
-inline void pixel_thresholds(const BlockNrJob& job, const PIXEL_YC& p, int32_t& t1, int32_t& t2) {
-  t1 = job.t1;
-  t2 = job.t2;
-  if (!job.anime && in_skin_tone_box(p)) {
-    t1 /= 5;
-    t2 /= 5;
-  }
-}
-
-#if defined(BLOCK_NR_HAS_VECTOR_FORM)
-// Frames up to this width go through the vector form; the lines below live
-// on the worker's stack.
-constexpr int32_t kVectorMaxWidth = 2048;
-
 // Rows y - 2f .. y + 2f of consecutive rows y, in both modes, have distinct
 // slots among ten.
-using BlockLumaLines = LumaLines<10, kVectorMaxWidth>;
-
-// The interior pixels [2, w-2) of row y through the vector form, or through
-// the plain form when the vector form declines the row.
-void filter_row_vector(const BlockNrJob& job, int32_t y, int32_t f, BlockLumaLines& lines) {
-  const ptrdiff_t row_step = f * static_cast<ptrdiff_t>(job.stride);
-  const PIXEL_YC* src = job.src + y * static_cast<ptrdiff_t>(job.stride);
-  PIXEL_YC* dst = job.dst + y * static_cast<ptrdiff_t>(job.stride);
-  const int32_t count = job.w - 4;
-  int16_t cb[kVectorMaxWidth], cr[kVectorMaxWidth], out[kVectorMaxWidth];
-  const int16_t* rows[5];
-  for (int r = 0; r < 5; ++r) rows[r] = lines.row(y + (r - 2) * f) + 2;
-  for (int32_t i = 0; i < count; ++i) {
-    cb[i] = src[2 + i].cb;
-    cr[i] = src[2 + i].cr;
-  }
-  const BlockNrThresholds thresholds{
-      static_cast<int16_t>(job.t1), static_cast<int16_t>(job.t2),
-      static_cast<int16_t>(job.t1 / 5), static_cast<int16_t>(job.t2 / 5), !job.anime};
-  // Chroma and the edge columns pass through; the interior luma is replaced.
-  copy_row(src, dst, job.w);
-  if (block_nr_luma_sse3(rows, cb, cr, thresholds, count, out)) {
-    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
-  } else {
-    for (int32_t i = 0; i < count; ++i) {
-      int32_t t1, t2;
-      pixel_thresholds(job, src[2 + i], t1, t2);
-      dst[2 + i].y = filtered_luma(src + 2 + i, row_step, t1, t2);
-    }
-  }
-}
-
-// The vector form takes 16-bit thresholds, t2 at most 32767, and runs of at
-// least eight pixels.
-bool vector_form_applies(const BlockNrJob& job) {
-  return sse2_form_usable(job.simd_level) && job.t1 >= -32768 && job.t1 <= 32767 &&
-         job.t2 >= -32768 && job.t2 <= 32767 && job.w >= 12 && job.w <= kVectorMaxWidth;
-}
-#endif
+using BlockLumaLines = LumaLines<10, kPreStageMaxWidth>;
 
 }  // namespace
 
-void block_nr_rows(const BlockNrJob& job, int32_t y0, int32_t y1) {
-#if defined(BLOCK_NR_HAS_VECTOR_FORM)
-  if (job.src == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
-  if (!vector_form_applies(job)) {
-    block_nr_rows_c(job, y0, y1);
-    return;
-  }
-  const int32_t f = job.field_count == 2 ? 2 : 1;
-  const ptrdiff_t stride = job.stride;
-  y0 = std::max(y0, 0);
-  y1 = std::min(y1, job.h);
-  BlockLumaLines lines(job.src, job.stride, job.w);
-  for (int32_t y = y0; y < y1; ++y) {
-    if (y < 2 * f || y >= job.h - 2 * f) {
-      copy_row(job.src + y * stride, job.dst + y * stride, job.w);
-      continue;
+void block_nr_luma_c(const int16_t* const rows[5], const int16_t* cb, const int16_t* cr,
+                     const BlockNrThresholds& thresholds, int32_t count, int16_t* out) {
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t t1 = thresholds.t1;
+    int32_t t2 = thresholds.t2;
+    if (thresholds.skin_tones && in_skin_tone_box(rows[2][i], cb[i], cr[i])) {
+      t1 /= 5;
+      t2 /= 5;
     }
-    filter_row_vector(job, y, f, lines);
+    out[i] = filtered_luma(rows, i, t1, t2);
   }
-#else
-  block_nr_rows_c(job, y0, y1);
-#endif
 }
 
-void block_nr_rows_c(const BlockNrJob& job, int32_t y0, int32_t y1) {
-  if (job.src == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
+void block_nr_rows(const BlockNrJob& job, int32_t y0, int32_t y1) {
+  assert(job.src && job.dst && job.kernels && job.w >= 0 && job.w <= kPreStageMaxWidth);
+  assert(0 <= y0 && y0 <= y1 && y1 <= job.h);
   const int32_t w = job.w;
   const int32_t f = job.field_count == 2 ? 2 : 1;
   const ptrdiff_t stride = job.stride;
-  const ptrdiff_t row_step = f * stride;
-  y0 = std::max(y0, 0);
-  y1 = std::min(y1, job.h);
-
+  const int32_t count = w - 4;  // the interior pixels 2 .. w-3
+  const BlockNrThresholds thresholds{job.t1, job.t2, !job.anime};
+  BlockLumaLines lines(job.src, stride, w);
+  int16_t cb[kPreStageMaxWidth], cr[kPreStageMaxWidth], out[kPreStageMaxWidth];
   for (int32_t y = y0; y < y1; ++y) {
     const PIXEL_YC* src = job.src + y * stride;
     PIXEL_YC* dst = job.dst + y * stride;
-    // Patches reach 2f rows and two columns from the pixel: rows and columns
-    // nearer the border keep their source values.
-    if (y < 2 * f || y >= job.h - 2 * f || w < 5) {
-      copy_row(src, dst, w);
-      continue;
+    // Chroma and the edge columns pass through, and so do the rows whose
+    // patches would reach past the frame.
+    std::memcpy(dst, src, static_cast<size_t>(w) * sizeof(PIXEL_YC));
+    if (y < 2 * f || y >= job.h - 2 * f || w < 5) continue;
+    const int16_t* rows[5];
+    for (int r = 0; r < 5; ++r) rows[r] = lines.row(y + (r - 2) * f) + 2;
+    for (int32_t i = 0; i < count; ++i) {
+      cb[i] = src[2 + i].cb;
+      cr[i] = src[2 + i].cr;
     }
-    dst[0] = src[0];
-    dst[1] = src[1];
-    dst[w - 2] = src[w - 2];
-    dst[w - 1] = src[w - 1];
-    for (int32_t x = 2; x < w - 2; ++x) {
-      const PIXEL_YC& p = src[x];
-      int32_t t1, t2;
-      pixel_thresholds(job, p, t1, t2);
-      dst[x].y = filtered_luma(src + x, row_step, t1, t2);
-      dst[x].cb = p.cb;
-      dst[x].cr = p.cr;
-    }
+    job.kernels->block_nr_luma(rows, cb, cr, thresholds, count, out);
+    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
   }
 }

@@ -15,11 +15,13 @@
 // Luma is never written and every decision at column x reads only luma and the
 // chroma of column x, so corrections in place never feed later decisions.
 //
-// cross_colour_reduce evaluates each luma step of a row once and keeps the
-// last sixteen in a bit mask, and forms the pair tests without branches, which
-// noisy chroma would mispredict; cross_colour_reduce_c is the plain form.
+// One row loop serves both forms: cross_colour_reduce evaluates each luma
+// step of a row once and keeps the last sixteen in a bit mask;
+// cross_colour_reduce_c, the plain form, keeps a sliding count. The pair
+// tests are formed without branches, which noisy chroma would mispredict.
 #include "prefilter/cross_colour.h"
 
+#include <cassert>
 #include <cstddef>
 
 namespace {
@@ -122,49 +124,65 @@ Frames frames_of(const CrossColourJob& job) {
   return {or_cur(job.prev2), or_cur(job.prev1), or_cur(job.next1), or_cur(job.next2), t};
 }
 
+// The edge gate along one row: for x = 8, 9, ... in turn, whether any of
+// the sixteen luma steps x - 8 .. x + 7 (step i lies between columns i and
+// i + 1) is steep. The stage keeps the last sixteen steps as a bit mask, bit
+// j for step x - 8 + j.
+class SteepMask {
+ public:
+  explicit SteepMask(const PIXEL_YC* row) : row_(row) {
+    for (int32_t i = 0; i < 15; ++i) bits_ |= steep(i) << (i + 1);
+  }
+  bool any(int32_t x) {
+    bits_ = (bits_ >> 1) | (steep(x + 7) << 15);
+    return bits_ != 0;
+  }
+
+ private:
+  uint32_t steep(int32_t i) const { return flat_step(row_, i) ? 0u : 1u; }
+  const PIXEL_YC* row_;
+  uint32_t bits_ = 0;
+};
+
+// The same gate in its plain form: a count of the steep steps that slides
+// along the row.
+class SteepCount {
+ public:
+  explicit SteepCount(const PIXEL_YC* row) : row_(row) {
+    for (int32_t i = 0; i < 16; ++i) count_ += steep(i);
+  }
+  bool any(int32_t x) {
+    if (x > 8) count_ += steep(x + 7) - steep(x - 9);
+    return count_ != 0;
+  }
+
+ private:
+  int32_t steep(int32_t i) const { return flat_step(row_, i) ? 0 : 1; }
+  const PIXEL_YC* row_;
+  int32_t count_ = 0;
+};
+
+// The stage's one row loop, with either gate.
+template <class Gate>
+void reduce_rows(const CrossColourJob& job) {
+  assert(job.cur != nullptr);
+  if (job.w <= 16 || job.h <= 0) return;
+  const Frames f = frames_of(job);
+  const ptrdiff_t stride = job.stride;
+  for (int32_t y = 0; y < job.h; ++y) {
+    const ptrdiff_t row_start = y * stride;
+    Gate gate(job.cur + row_start);
+    for (int32_t x = 8; x < job.w - 8; ++x) {
+      if (!gate.any(x)) continue;
+      const ptrdiff_t at = row_start + x;
+      correct_pixel(Column{job.cur + at, f.prev2 + at, f.prev1 + at, f.next1 + at, f.next2 + at},
+                    f.t);
+    }
+  }
+}
+
 }  // namespace
 
-void cross_colour_reduce(const CrossColourJob& job) {
-  if (job.cur == nullptr || job.w <= 16 || job.h <= 0) return;
-  const Frames f = frames_of(job);
-  const int32_t w = job.w;
-  const ptrdiff_t stride = job.stride;
-  for (int32_t y = 0; y < job.h; ++y) {
-    const ptrdiff_t row_start = y * stride;
-    PIXEL_YC* row = job.cur + row_start;
-    // Bit j of `steep` says whether step x - 8 + j (between columns x - 8 + j
-    // and x - 7 + j) is steep, for the sixteen steps that decide pixel x.
-    uint32_t steep = 0;
-    for (int32_t i = 0; i < 15; ++i) steep |= (flat_step(row, i) ? 0u : 1u) << (i + 1);
-    for (int32_t x = 8; x < w - 8; ++x) {
-      steep = (steep >> 1) | ((flat_step(row, x + 7) ? 0u : 1u) << 15);
-      if (steep == 0) continue;
-      const ptrdiff_t at = row_start + x;
-      correct_pixel(Column{job.cur + at, f.prev2 + at, f.prev1 + at, f.next1 + at, f.next2 + at},
-                    f.t);
-    }
-  }
-}
+void cross_colour_reduce(const CrossColourJob& job) { reduce_rows<SteepMask>(job); }
 
-void cross_colour_reduce_c(const CrossColourJob& job) {
-  if (job.cur == nullptr || job.w <= 16 || job.h <= 0) return;
-  const Frames f = frames_of(job);
-  const int32_t w = job.w;
-  const ptrdiff_t stride = job.stride;
-
-  for (int32_t y = 0; y < job.h; ++y) {
-    const ptrdiff_t row_start = y * stride;
-    PIXEL_YC* row = job.cur + row_start;
-    // Steps i = x-8 .. x+7 (between columns i and i+1) decide the pixel at x;
-    // the count of steep steps slides along the row with x.
-    int32_t steep_steps = 0;
-    for (int32_t i = 0; i < 16; ++i) steep_steps += flat_step(row, i) ? 0 : 1;
-    for (int32_t x = 8; x < w - 8; ++x) {
-      if (x > 8) steep_steps += (flat_step(row, x + 7) ? 0 : 1) - (flat_step(row, x - 9) ? 0 : 1);
-      if (steep_steps == 0) continue;
-      const ptrdiff_t at = row_start + x;
-      correct_pixel(Column{job.cur + at, f.prev2 + at, f.prev1 + at, f.next1 + at, f.next2 + at},
-                    f.t);
-    }
-  }
-}
+void cross_colour_reduce_c(const CrossColourJob& job) { reduce_rows<SteepCount>(job); }

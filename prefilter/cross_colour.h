@@ -20,6 +20,6 @@ struct CrossColourJob {
 
 void cross_colour_reduce(const CrossColourJob& job);
 
-// The same stage in its plain form, the edge gate re-counted for each pixel:
-// the reference for cross_colour_reduce.
+// The same stage in its plain form, the edge gate kept as a sliding count of
+// steep steps: the reference for cross_colour_reduce.
 void cross_colour_reduce_c(const CrossColourJob& job);

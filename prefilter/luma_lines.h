@@ -1,6 +1,6 @@
 #pragma once
 // The luma of the frame rows a pre-stage worker is using, each row gathered
-// once from its PIXEL_YC samples into a 16-bit line, for the vector forms.
+// once from its PIXEL_YC samples into a 16-bit line, for the row kernels.
 // kSlots lines are kept; row y lives in slot y mod kSlots, so a worker that
 // walks down its stripe gathers every row it reads once as long as the rows
 // one output row needs, together with those of the output rows it revisits
@@ -9,6 +9,10 @@
 #include <cstdint>
 
 #include "engine/pixel.h"
+
+// The widest frame the pre-stages take: their lines live on the worker's
+// stack. The module's frames are at most 1920 wide.
+constexpr int32_t kPreStageMaxWidth = 2048;
 
 template <int32_t kSlots, int32_t kMaxWidth>
 class LumaLines {

@@ -1,4 +1,4 @@
-// Mosquito noise reduction, plain integer form.
+// Mosquito noise reduction: the row loop and the plain row kernel.
 //
 // Numerical contract, per interior pixel with luma v (all arithmetic in 32-bit
 // integers on the sign-extended 16-bit samples):
@@ -14,24 +14,19 @@
 // (two rows and two columns around the pixel) stays inside the frame. Chroma is
 // copied from the current frame.
 //
-// mosquito_nr_rows_c is the plain form. On x86 mosquito_nr_rows hands each
-// row's interior pixels to the vector form (engine/x86/mosquito_nr_sse3.cpp),
-// which works on the rows' luma gathered into 16-bit lines and gives the same
-// results; a row it declines is done by the plain form.
+// The row loop gathers the luma of the rows each row needs into 16-bit lines
+// once and hands the row's interior to the table's row kernel: the plain form
+// below or a vector form (prefilter/x86/), which give the same results.
 #include "prefilter/mosquito_nr.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/mosquito_nr_sse3.h"
-#include "engine/x86/sse2_forms.h"
 #include "prefilter/luma_lines.h"
-#define MOSQUITO_NR_HAS_VECTOR_FORM 1
-#endif
 
 namespace {
 
@@ -58,37 +53,37 @@ class LineChooser {
   int32_t sum_;
 };
 
-// Pointers address the pixel's column in the current, previous and next
-// frame; `line` is one frame row, `field` is f rows, in pixels.
-int16_t filtered_luma(const PIXEL_YC* cur, const PIXEL_YC* prev, const PIXEL_YC* next,
-                      ptrdiff_t line, ptrdiff_t field, int32_t best_cost) {
-  auto c = [cur](ptrdiff_t at) { return static_cast<int32_t>(cur[at].y); };
-  auto p = [prev](ptrdiff_t at) { return static_cast<int32_t>(prev[at].y); };
-  auto n = [next](ptrdiff_t at) { return static_cast<int32_t>(next[at].y); };
+// Pixel i of the run. Rows of the current frame are counted in frame rows,
+// those of the previous and next frames in steps of f.
+int16_t filtered_luma(const MosquitoRows& rows, int32_t i, int32_t best_cost) {
+  const int f = rows.field_count;
+  auto c = [&](int row, int col) { return static_cast<int32_t>(rows.cur[2 + row][i + col]); };
+  auto p = [&](int row, int col) { return static_cast<int32_t>(rows.prev[1 + row][i + col]); };
+  auto n = [&](int row, int col) { return static_cast<int32_t>(rows.next[1 + row][i + col]); };
 
-  LineChooser chooser(c(0), best_cost);
+  LineChooser chooser(c(0, 0), best_cost);
   // Through time: straight, slanted by one and two columns, and by f rows.
-  chooser.consider(p(0), n(0));
-  chooser.consider(p(-1), n(1));
-  chooser.consider(p(1), n(-1));
-  chooser.consider(p(-2), n(2));
-  chooser.consider(p(2), n(-2));
-  chooser.consider(p(-field), n(field));
-  chooser.consider(p(field), n(-field));
+  chooser.consider(p(0, 0), n(0, 0));
+  chooser.consider(p(0, -1), n(0, 1));
+  chooser.consider(p(0, 1), n(0, -1));
+  chooser.consider(p(0, -2), n(0, 2));
+  chooser.consider(p(0, 2), n(0, -2));
+  chooser.consider(p(-1, 0), n(1, 0));
+  chooser.consider(p(1, 0), n(-1, 0));
   // Through space, within the field: vertical, horizontal and diagonals.
-  chooser.consider(c(-field), c(field));
-  chooser.consider(c(-2), c(2));
-  chooser.consider(c(-1), c(1));
-  chooser.consider(c(-field - 2), c(field + 2));
-  chooser.consider(c(-field + 2), c(field - 2));
-  chooser.consider(c(-field - 1), c(field + 1));
-  chooser.consider(c(-field + 1), c(field - 1));
+  chooser.consider(c(-f, 0), c(f, 0));
+  chooser.consider(c(0, -2), c(0, 2));
+  chooser.consider(c(0, -1), c(0, 1));
+  chooser.consider(c(-f, -2), c(f, 2));
+  chooser.consider(c(-f, 2), c(f, -2));
+  chooser.consider(c(-f, -1), c(f, 1));
+  chooser.consider(c(-f, 1), c(f, -1));
   // Through space across adjacent frame rows, whatever the field mode.
-  chooser.consider(c(-line), c(line));
-  chooser.consider(c(-line - 1), c(line + 1));
-  chooser.consider(c(-line + 1), c(line - 1));
+  chooser.consider(c(-1, 0), c(1, 0));
+  chooser.consider(c(-1, -1), c(1, 1));
+  chooser.consider(c(-1, 1), c(1, -1));
   // Vertical again, each end the mean of two rows (division truncating).
-  chooser.consider((c(-line) + c(-2 * line) + 1) / 2, (c(line) + c(2 * line) + 1) / 2);
+  chooser.consider((c(-1, 0) + c(-2, 0) + 1) / 2, (c(1, 0) + c(2, 0) + 1) / 2);
   return chooser.output();
 }
 
@@ -100,50 +95,38 @@ int32_t starting_cost(const MosquitoNrJob& job) {
   return static_cast<int32_t>(start);
 }
 
-void copy_row(const PIXEL_YC* src, PIXEL_YC* dst, int32_t w) {
-  std::memcpy(dst, src, static_cast<size_t>(w) * sizeof(PIXEL_YC));
-}
-
-#if defined(MOSQUITO_NR_HAS_VECTOR_FORM)
-// Frames up to this width go through the vector form; the lines below live
-// on the worker's stack.
-constexpr int32_t kVectorMaxWidth = 2048;
 // Rows y - 2 .. y + 2 of the current frame and y - f .. y + f of the others
 // have distinct slots among five, also for the next rows of the stripe.
-using MosquitoLumaLines = LumaLines<5, kVectorMaxWidth>;
-
-bool vector_form_applies(const MosquitoNrJob& job) {
-  return sse2_form_usable(job.simd_level) && job.w >= 12 && job.w <= kVectorMaxWidth;
-}
-#endif
+using MosquitoLumaLines = LumaLines<5, kPreStageMaxWidth>;
 
 }  // namespace
 
+void mosquito_nr_luma_c(const MosquitoRows& rows, int32_t best_cost, int32_t count, int16_t* out) {
+  for (int32_t i = 0; i < count; ++i) out[i] = filtered_luma(rows, i, best_cost);
+}
+
 void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
-#if defined(MOSQUITO_NR_HAS_VECTOR_FORM)
-  if (job.cur == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
-  if (!vector_form_applies(job)) {
-    mosquito_nr_rows_c(job, y0, y1);
-    return;
-  }
+  assert(job.cur && job.dst && job.kernels && job.w >= 0 && job.w <= kPreStageMaxWidth);
+  assert(0 <= y0 && y0 <= y1 && y1 <= job.h);
+  // A missing neighbour frame is the current frame, as at the clip's ends.
   const PIXEL_YC* prev_frame = job.prev != nullptr ? job.prev : job.cur;
   const PIXEL_YC* next_frame = job.next != nullptr ? job.next : job.cur;
   const int32_t w = job.w;
   const ptrdiff_t stride = job.stride;
   const int32_t f = job.field_count == 2 ? 2 : 1;
   const int32_t best_cost = starting_cost(job);
-  y0 = std::max(y0, 0);
-  y1 = std::min(y1, job.h);
+  const int32_t count = w - 4;  // the interior pixels 2 .. w-3
   MosquitoLumaLines cur_lines(job.cur, stride, w);
   MosquitoLumaLines prev_lines(prev_frame, stride, w);
   MosquitoLumaLines next_lines(next_frame, stride, w);
-  int16_t out[kVectorMaxWidth];
+  int16_t out[kPreStageMaxWidth];
   for (int32_t y = y0; y < y1; ++y) {
-    const ptrdiff_t row = y * stride;
-    const PIXEL_YC* cur = job.cur + row;
-    PIXEL_YC* dst = job.dst + row;
-    copy_row(cur, dst, w);  // chroma and the edges pass through
-    if (y < 2 || y >= job.h - 2) continue;
+    const PIXEL_YC* cur = job.cur + y * stride;
+    PIXEL_YC* dst = job.dst + y * stride;
+    // Chroma and the edge columns pass through, and so do the rows whose
+    // lines would reach past the frame (two rows in both modes).
+    std::memcpy(dst, cur, static_cast<size_t>(w) * sizeof(PIXEL_YC));
+    if (y < 2 || y >= job.h - 2 || w < 5) continue;
     MosquitoRows rows;
     for (int r = 0; r < 5; ++r) rows.cur[r] = cur_lines.row(y + r - 2) + 2;
     for (int r = 0; r < 3; ++r) {
@@ -151,52 +134,7 @@ void mosquito_nr_rows(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
       rows.next[r] = next_lines.row(y + (r - 1) * f) + 2;
     }
     rows.field_count = f;
-    const int32_t count = w - 4;
-    if (mosquito_nr_luma_sse3(rows, best_cost, count, out)) {
-      for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
-    } else {
-      const PIXEL_YC* prev = prev_frame + row;
-      const PIXEL_YC* next = next_frame + row;
-      for (int32_t x = 2; x < w - 2; ++x)
-        dst[x].y = filtered_luma(cur + x, prev + x, next + x, stride, f * stride, best_cost);
-    }
-  }
-#else
-  mosquito_nr_rows_c(job, y0, y1);
-#endif
-}
-
-void mosquito_nr_rows_c(const MosquitoNrJob& job, int32_t y0, int32_t y1) {
-  if (job.cur == nullptr || job.dst == nullptr || job.w <= 0 || job.h <= 0) return;
-  // A missing neighbour frame is the current frame, as at the clip's ends.
-  const PIXEL_YC* prev_frame = job.prev != nullptr ? job.prev : job.cur;
-  const PIXEL_YC* next_frame = job.next != nullptr ? job.next : job.cur;
-  const int32_t w = job.w;
-  const ptrdiff_t stride = job.stride;
-  const ptrdiff_t field = (job.field_count == 2 ? 2 : 1) * stride;
-  const int32_t best_cost = starting_cost(job);
-  y0 = std::max(y0, 0);
-  y1 = std::min(y1, job.h);
-
-  for (int32_t y = y0; y < y1; ++y) {
-    const ptrdiff_t row = y * stride;
-    const PIXEL_YC* cur = job.cur + row;
-    PIXEL_YC* dst = job.dst + row;
-    // Lines reach two rows and two columns from the pixel in both modes.
-    if (y < 2 || y >= job.h - 2 || w < 5) {
-      copy_row(cur, dst, w);
-      continue;
-    }
-    dst[0] = cur[0];
-    dst[1] = cur[1];
-    dst[w - 2] = cur[w - 2];
-    dst[w - 1] = cur[w - 1];
-    const PIXEL_YC* prev = prev_frame + row;
-    const PIXEL_YC* next = next_frame + row;
-    for (int32_t x = 2; x < w - 2; ++x) {
-      dst[x].y = filtered_luma(cur + x, prev + x, next + x, stride, field, best_cost);
-      dst[x].cb = cur[x].cb;
-      dst[x].cr = cur[x].cr;
-    }
+    job.kernels->mosquito_nr_luma(rows, best_cost, count, out);
+    for (int32_t i = 0; i < count; ++i) dst[2 + i].y = out[i];
   }
 }

@@ -22,17 +22,17 @@ done
 
 # (The plug-in keeps its symbols: this scan needs the function names.)
 # Every instruction that names an XMM register must be an SSE (not SSE2)
-# instruction, unless it sits in a function marked for SSE3.
+# instruction, unless it sits in a function of the SSE3 level.
 sse1='^(addps|addss|andnps|andps|cmp[a-z]*ps|cmp[a-z]*ss|comiss|cvtpi2ps|cvtps2pi|cvtsi2ss[lq]?|cvtss2si[lq]?|cvttps2pi|cvttss2si[lq]?|divps|divss|ldmxcsr|maxps|maxss|minps|minss|movaps|movhlps|movhps|movlhps|movlps|movmskps|movntps|movss|movups|mulps|mulss|orps|rcpps|rcpss|rsqrtps|rsqrtss|shufps|sqrtps|sqrtss|stmxcsr|subps|subss|ucomiss|unpckhps|unpcklps|xorps|prefetch[a-z0-9]*)$'
 offenders=$($objdump -d --no-show-raw-insn "$auf" | awk -v sse1="$sse1" '
   /^[0-9a-f]+ <.*>:$/ { fn = $2; next }
   /%xmm|mfence|lfence|clflush|movnti/ {
     split($0, parts, "\t"); insn = parts[2]; split(insn, words, " "); m = words[1]
-    if (fn ~ /sse3/) next
+    if (fn ~ /_sse[23]/) next
     if (m !~ sse1) print fn ": " insn
   }' | head -n 20)
 if [ -n "$offenders" ]; then
-  echo "error: SSE2 instructions outside SSE3-only functions:" >&2
+  echo "error: SSE2 instructions outside the SSE3 level's functions:" >&2
   echo "$offenders" >&2
   fail=1
 fi

@@ -113,7 +113,7 @@ int64_t run_analyse(const AnalyseOptions& options, std::FILE* out) {
   analysis.fields = options.field_given                           ? options.field
                     : format.interlaced_layout()                  ? true
                     : format.interlace == Interlace::kProgressive ? false
-                                                                  : table.check_default[kFieldCheck] == 1;
+                                                                  : table.check_default[kCheckFieldMode] == 1;
   ClipAnalyser analyser(format,
                         input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels : PayloadLayout::kPlanarSamples,
                         analysis);

@@ -29,8 +29,7 @@
 #include "cli/tool_error.h"
 #include "cli/write_behind.h"
 #include "host/stand_in_host.h"
-#include "plugin/cpu_probe.h"
-#include "plugin/engine_level.h"
+#include "plugin/kernel_level.h"
 #include "plugin/threshold_factors.h"
 
 namespace {
@@ -99,19 +98,24 @@ AnalysisOptions scene_analysis_options(bool measure, bool per_field) {
 }
 
 bool field_processing(const DenoiseOptions& options, const VideoFormat& format) {
-  if (options.field_given) return options.checks[kFieldCheck] == 1;
+  if (options.field_given) return options.checks[kCheckFieldMode] == 1;
   if (format.interlace == Interlace::kTopFirst || format.interlace == Interlace::kBottomFirst) return true;
   if (format.interlace == Interlace::kProgressive) return false;
-  return options.checks[kFieldCheck] == 1;
+  return options.checks[kCheckFieldMode] == 1;
 }
 
 RunSummary run_denoise(const DenoiseOptions& options) {
   FILTER_DLL* table = GetFilterTable();
   check_filter_table(*table);
-  if (options.simd > 0 && options.simd > detect_simd_level()) {
-    throw ToolError("--simd", "level " + std::to_string(options.simd) +
-                                  " is above what this processor has (" +
-                                  std::to_string(detect_simd_level()) + ")", 2);
+  // The module's kernel table goes back to the highest level when the run
+  // ends, so that a run that asked for a lower one leaves nothing behind.
+  struct KernelLevelReset {
+    ~KernelLevelReset() { select_highest_kernel_level(); }
+  } kernel_level_reset;
+  if (options.simd && !select_kernel_level(*options.simd)) {
+    throw ToolError("--simd", std::string("level ") + kernel_level_name(*options.simd) +
+                                  " is above what this processor and build allow (" +
+                                  kernel_level_name(highest_kernel_level()) + ")", 2);
   }
   ClipInput input(options.input, options.yc48_size, options.yc48_rate);
   std::optional<ClipPlan> plan;
@@ -153,11 +157,11 @@ RunSummary run_denoise(const DenoiseOptions& options) {
 
   HostOptions host_options;
   host_options.thread_num = options.threads;
+  host_options.stale_temp = false;  // the module writes ycp_temp before it reads it
   StandInHost host(table, host_options);
   ThresholdFactorsReset factors_reset;
   reset_threshold_factors();
   host.init();
-  if (options.simd > 0) set_engine_simd_level_limit(options.simd);
 
   // Every preset but `none` splits the clip into scenes; `auto` measures
   // each, unless a plan gives the scenes and their settings.
@@ -168,7 +172,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   const Settings preset = preset_settings(options.preset, *table);
   auto finish_settings = [&](Settings s) {
     s = with_command_line(s, options);
-    s.checks[kFieldCheck] = per_field ? 1 : 0;
+    s.checks[kCheckFieldMode] = per_field ? 1 : 0;
     return s;
   };
   auto settings_for = [&](const Scene* scene, bool compensated = false) {
@@ -211,7 +215,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     auto reach = [&](const PlannedScene& scene) {
       Settings s = planned_settings(scene);
       fit_window_to_scene(s, scene.end - scene.first);
-      return int64_t(s.tracks[kFrameTrack]) + kPreStageReach;
+      return int64_t(s.tracks[kTrackFrame]) + kPreStageReach;
     };
     const PlannedScene& first = plan->scene_of(options.range_first);
     read_first = std::max(first.first, options.range_first - reach(first));
@@ -240,8 +244,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // need after it: the cut decision of a frame reads the next one, and a
   // scene's measurement its first frames.
   const int64_t widest_margin =
-      int64_t(scenes && measuring && !options.track_given[kFrameTrack] ? kMaxRadius
-                                                                         : settings_for(nullptr).tracks[kFrameTrack]) +
+      int64_t(scenes && measuring && !options.track_given[kTrackFrame] ? kMaxRadius
+                                                                         : settings_for(nullptr).tracks[kTrackFrame]) +
       kPreStageReach;
   // A run that stops reading early sees the clip end there: reading on far
   // enough that no decision about a frame it writes changes keeps a range
@@ -286,13 +290,13 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   int margin = 0;
   // scene: the scene's figures, printed where `measured`.
   auto start_scene = [&](Settings s, const Scene* scene, bool measured, int64_t first, int64_t length) {
-    const int radius_before = s.tracks[kFrameTrack];
+    const int radius_before = s.tracks[kTrackFrame];
     if (fit_window_to_scene(s, length) && !options.quiet && !scene) {
       print_note(printable(options.input) + ": " + std::to_string(length) +
-                 " frames, temporal radius lowered to " + std::to_string(s.tracks[kFrameTrack]) +
+                 " frames, temporal radius lowered to " + std::to_string(s.tracks[kTrackFrame]) +
                  " from " + std::to_string(radius_before));
     }
-    const int radius = s.tracks[kFrameTrack];
+    const int radius = s.tracks[kTrackFrame];
     apply_settings(host, s);
     // The host's filtering cache keys frames by their number in the clip it
     // is given, and each scene is a clip of its own numbered from 0: frames
@@ -385,7 +389,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       host.flush_filtering_cache();
     }
     FrameSource& shown = compensated ? static_cast<FrameSource&>(compensated_window) : window;
-    if (!host.process(shown, int(f - scene_first), rendered, padded_width)) {
+    // The writer's buffer is padded_width x padded height, the host's own
+    // frame geometry, so the module renders straight into it.
+    if (!host.process_into(shown, int(f - scene_first), rendered)) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
     }
     if (source.window_fault() >= 0) {

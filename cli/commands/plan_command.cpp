@@ -45,7 +45,7 @@ ClipPlan run_plan(const PlanOptions& options, std::FILE* out) {
   // The scenes must be measured as a run over the clip measures them.
   DenoiseOptions run_options = default_denoise_options(table);
   run_options.field_given = options.field_given;
-  run_options.checks[kFieldCheck] = options.field ? 1 : 0;
+  run_options.checks[kCheckFieldMode] = options.field ? 1 : 0;
   const bool per_field = field_processing(run_options, format);
   ClipAnalyser analyser(format, input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels
                                                                  : PayloadLayout::kPlanarSamples,

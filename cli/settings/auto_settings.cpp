@@ -56,7 +56,7 @@ Settings auto_settings(const SceneFigures& figures, const Settings& base, bool c
   const double factor = camera * motion_scale(std::clamp(motion, 0.0, 1.0)) * noise_scale(figures.noise[0]);
   const double luma = figures.noise[0];
   const double chroma = 0.5 * (figures.noise[1] + figures.noise[2]);
-  s.tracks[kFrameTrack] = 4;
+  s.tracks[kTrackFrame] = 4;
   s.checks[kAnimeCheck] = 1;
   s.tracks[kW3dyl] = threshold(factor, luma);
   s.tracks[kW3dyh] = threshold(factor, luma);

@@ -26,7 +26,7 @@ Settings preset_settings(Preset preset, const FILTER_DLL& table) {
     // Light: about one 8-bit code of noise, safe on moving pictures.
     // Strong: two to three codes on a steady camera.
     const bool strong = preset == Preset::kStrong;
-    s.tracks[kFrameTrack] = strong ? 4 : 3;
+    s.tracks[kTrackFrame] = strong ? 4 : 3;
     s.checks[kAnimeCheck] = 1;
     for (int t : {1, 2}) s.tracks[size_t(t)] = strong ? 30 : 12;  // W3DYL, W3DYH
     for (int t : {4, 5}) s.tracks[size_t(t)] = strong ? 30 : 12;  // W3DCL, W3DCH
@@ -52,7 +52,7 @@ Settings with_command_line(Settings chosen, const DenoiseOptions& options) {
 }
 
 bool fit_window_to_scene(Settings& settings, int64_t length) {
-  int& radius = settings.tracks[kFrameTrack];
+  int& radius = settings.tracks[kTrackFrame];
   if (length < 1 || length > radius) return false;
   const int lowered = std::max<int>(1, int(length) - 1);
   if (lowered == radius) return false;
@@ -86,7 +86,7 @@ std::string describe_settings(const Settings& settings, const FILTER_DLL& table)
     }
   }
   for (int i = 0; i < kCheckCount; ++i) {
-    if (i == kFieldCheck || settings.checks[size_t(i)] == table.check_default[i]) continue;
+    if (i == kCheckFieldMode || settings.checks[size_t(i)] == table.check_default[i]) continue;
     const std::string name = kCheckOptionNames[i];
     add(settings.checks[size_t(i)] == 1 ? name : "--no-" + name.substr(2));
   }

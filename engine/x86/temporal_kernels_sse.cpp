@@ -1,8 +1,8 @@
 // SSE forms of the temporal kernels, four positions per step.
 //
-// A group of four positions stores the window's N slots as N vectors one
-// after another, so each step loads the N vectors of one group. Neighbours
-// are selected with compare masks; the sums follow the plain form's order
+// The four positions of a step lie in one chunk of the slot layout, where
+// each slot's values are contiguous, so each step loads one vector of each of
+// the N slots. Neighbours are selected with compare masks; the sums follow the plain form's order
 // exactly, lane by lane:
 // - nt, S1 and S2 are sums of small integers, exact whatever the order, so
 //   they are gathered pair by pair (t = -j and +j together); none of their
@@ -25,7 +25,8 @@
 
 #include <cstddef>
 
-#include "engine/temporal_kernels_c.h"
+#include "engine/temporal_slot.h"
+#include "engine/work_planes.h"
 
 namespace {
 
@@ -33,28 +34,31 @@ template <int R, bool kFullFit>
 void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* planes,
                            int32_t p, int32_t frame) {
   constexpr int32_t kSlots = 2 * R + 1;
-  constexpr int32_t kGroupFloats = 4 * kSlots;
-  // Cache lines touched by one group of N vectors, each prefetched 256 bytes
-  // ahead with a non-temporal hint: the slot data is read once per frame.
-  constexpr int kGroupLines = (kGroupFloats * 4 + 63) / 64;
 
-  const int32_t current = 4 * temporal_slot(frame, 0, kSlots);
-  // Offsets of the neighbours at t = -j and +j (j = 1 .. R).
+  // Offsets of the current frame's and the neighbours' values at t = -j and
+  // +j (j = 1 .. R) from a position's value in slot 0.
+  const int32_t current = kSlotChunk * temporal_slot(frame, 0, kSlots);
   int32_t before[R + 1], after[R + 1];
   for (int j = 1; j <= R; ++j) {
-    before[j] = 4 * temporal_slot(frame, -j, kSlots);
-    after[j] = 4 * temporal_slot(frame, j, kSlots);
+    before[j] = kSlotChunk * temporal_slot(frame, -j, kSlots);
+    after[j] = kSlotChunk * temporal_slot(frame, j, kSlots);
   }
 
   const __m128 limit = _mm_set1_ps(threshold);
   const __m128 negative_zero = _mm_set1_ps(-0.0f);
   const __m128 one = _mm_set1_ps(1.0f);
 
-  const float* group = planes + static_cast<ptrdiff_t>(p) * kSlots;
-  for (int32_t i = 0; i < n; i += 4, group += kGroupFloats) {
-    for (int line = 0; line < kGroupLines; ++line) {
-      _mm_prefetch(reinterpret_cast<const char*>(group) + 256 + 64 * line, _MM_HINT_NTA);
+  for (int32_t i = 0; i < n; i += 4) {
+    const int32_t q = p + i;
+    const int32_t within = q % kSlotChunk;
+    const float* chunk = planes + static_cast<ptrdiff_t>(q - within) * kSlots;
+    if (within == 0 || i == 0) {
+      // The next chunk's line of every slot, read once per frame: the
+      // non-temporal hint keeps it from displacing the line buffers.
+      const char* next = reinterpret_cast<const char*>(chunk + kSlotChunk * kSlots);
+      for (int32_t s = 0; s < kSlots; ++s) _mm_prefetch(next + 64 * s, _MM_HINT_NTA);
     }
+    const float* group = chunk + within;
     const __m128 x0 = _mm_load_ps(group + current);
     __m128 nt, s1, s2;
     __m128 sx = x0;
@@ -121,37 +125,15 @@ void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* 
 
 }  // namespace
 
-void temporal_full_n3_sse(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                          int32_t frame) {
-  temporal_estimate_sse<1, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_full_n5_sse(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                          int32_t frame) {
-  temporal_estimate_sse<2, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_full_n7_sse(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                          int32_t frame) {
-  temporal_estimate_sse<3, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_full_n9_sse(int32_t n, float threshold, float* out, const float* planes, int32_t p,
-                          int32_t frame) {
-  temporal_estimate_sse<4, true>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n3_sse(int32_t n, float threshold, float* out, const float* planes,
-                             int32_t p, int32_t frame) {
-  temporal_estimate_sse<1, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n5_sse(int32_t n, float threshold, float* out, const float* planes,
-                             int32_t p, int32_t frame) {
-  temporal_estimate_sse<2, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n7_sse(int32_t n, float threshold, float* out, const float* planes,
-                             int32_t p, int32_t frame) {
-  temporal_estimate_sse<3, false>(n, threshold, out, planes, p, frame);
-}
-void temporal_reduced_n9_sse(int32_t n, float threshold, float* out, const float* planes,
-                             int32_t p, int32_t frame) {
-  temporal_estimate_sse<4, false>(n, threshold, out, planes, p, frame);
+void fill_temporal_kernels_sse(TemporalKernel entries[kTemporalKernelEntries]) {
+  entries[0] = temporal_estimate_sse<1, true>;
+  entries[1] = temporal_estimate_sse<2, true>;
+  entries[2] = temporal_estimate_sse<3, true>;
+  entries[3] = temporal_estimate_sse<4, true>;
+  entries[4] = temporal_estimate_sse<1, false>;
+  entries[5] = temporal_estimate_sse<2, false>;
+  entries[6] = temporal_estimate_sse<3, false>;
+  entries[7] = temporal_estimate_sse<4, false>;
 }
 
 #endif  // __SSE__

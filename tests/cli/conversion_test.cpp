@@ -133,6 +133,24 @@ TEST(SampleConverter, SharedChromaIsAveragedBack) {
 // back against the per-sample conversion with its pair and row averaging, on
 // host values anywhere in the 16-bit range (not only ones that came from
 // samples), for every layout, both depths and odd sizes.
+// The payload forms of 4:2:0 and 4:2:2 at 8 and 10 bits, both ranges, take
+// the AVX2 row forms where the processor has AVX2: the forms give the
+// tables' value for every input of each of these formats (the comparison
+// below then covers them; 4:4:4 always goes sample by sample).
+TEST(SampleConverter, PairFormatsUseTheRowFormsWhereAvx2Runs) {
+  for (ChromaFormat chroma : {ChromaFormat::k420, ChromaFormat::k422, ChromaFormat::k444}) {
+    for (int depth : {8, 10}) {
+      for (bool full : {false, true}) {
+        const SampleConverter converter(
+            test_format(64, 48, chroma, depth, Interlace::kProgressive, full), false);
+        EXPECT_EQ(converter.vector_rows(),
+                  conversion_avx2_usable() && chroma != ChromaFormat::k444)
+            << "chroma " << int(chroma) << " depth " << depth << " full " << full;
+      }
+    }
+  }
+}
+
 TEST(SampleConverter, PayloadFormsAgreeWithThePlanarFormsOnArbitraryValues) {
   std::mt19937 random(5);
   std::uniform_int_distribution<int> any(-32768, 32767), near(-2600, 6000);

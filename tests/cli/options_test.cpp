@@ -104,7 +104,7 @@ TEST(Options, CheckFlagPairsSetAndClear) {
 
 TEST(Options, FieldProcessingFollowsTheHeaderUnlessTold) {
   DenoiseOptions options;
-  options.checks[kFieldCheck] = 1;  // the module's default
+  options.checks[kCheckFieldMode] = 1;  // the module's default
   VideoFormat format;
   for (auto [mode, expected] : {std::pair{Interlace::kTopFirst, true}, std::pair{Interlace::kBottomFirst, true},
                                 std::pair{Interlace::kProgressive, false}, std::pair{Interlace::kUnstated, true},
@@ -113,16 +113,16 @@ TEST(Options, FieldProcessingFollowsTheHeaderUnlessTold) {
     EXPECT_EQ(field_processing(options, format), expected) << int(mode);
   }
   options.field_given = true;
-  options.checks[kFieldCheck] = 1;
+  options.checks[kCheckFieldMode] = 1;
   format.interlace = Interlace::kProgressive;
   EXPECT_TRUE(field_processing(options, format));
-  options.checks[kFieldCheck] = 0;
+  options.checks[kCheckFieldMode] = 0;
   format.interlace = Interlace::kTopFirst;
   EXPECT_FALSE(field_processing(options, format));
 }
 
 TEST(Options, RangePreviewSizeAndRunOptions) {
-  Parsed p = parse({"--range", "10:20", "--preview", "12:p.png", "--threads", "3", "--simd", "1",
+  Parsed p = parse({"--range", "10:20", "--preview", "12:p.png", "--threads", "3", "--simd", "sse3",
                     "--size", "176x144", "--fps", "30000:1001", "--encoder-args", "-c:v 'lib x' -crf 16",
                     "--gain-y", "-10", "-", "-"});
   ASSERT_EQ(p.line.command, Command::kDenoise) << p.err;
@@ -133,7 +133,13 @@ TEST(Options, RangePreviewSizeAndRunOptions) {
   EXPECT_EQ(o.preview->frame, 12);
   EXPECT_EQ(o.preview->path, "p.png");
   EXPECT_EQ(o.threads, 3);
-  EXPECT_EQ(o.simd, 1);
+  EXPECT_EQ(o.simd, KernelLevel::kSse3);
+  EXPECT_FALSE(parse({"a", "b"}).line.denoise.simd) << "no --simd: the highest level";
+  EXPECT_EQ(parse({"--simd", "plain", "a", "b"}).line.denoise.simd, KernelLevel::kPlain);
+  EXPECT_EQ(parse({"--simd", "avx2", "a", "b"}).line.denoise.simd, KernelLevel::kAvx2);
+  // The numbers of earlier versions.
+  EXPECT_EQ(parse({"--simd", "1", "a", "b"}).line.denoise.simd, KernelLevel::kSse);
+  EXPECT_EQ(parse({"--simd", "2", "a", "b"}).line.denoise.simd, KernelLevel::kSse3);
   EXPECT_EQ(o.yc48_size.width, 176);
   EXPECT_EQ(o.yc48_rate.den, 1001);
   EXPECT_EQ(o.tracks[8], -10);
@@ -154,6 +160,7 @@ TEST(Options, UsageErrorsExitWithTwo) {
       {"--size", "64", "a", "b"},
       {"--size", "4000x20", "a", "b"},
       {"--simd", "3", "a", "b"},
+      {"--simd", "avx512", "a", "b"},
       {"--threads", "0", "a", "b"},
       {"--unknown", "a", "b"},
       {"--encoder-args", "'open", "a", "b"},

@@ -1,6 +1,7 @@
 // Tests of the D4 line kernels: the worked facts of the transform on the
-// plain forms and on every table entry, and every vector form against the
-// plain form of its level, bit for bit, on every line length the engine uses.
+// plain forms and on every level's table, and every level's forms against the
+// plain form of their arithmetic, bit for bit, on every line length the
+// engine uses.
 #include "engine/d4_kernels.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/simd_level.h"
+#include "engine/engine_kernels.h"
 #include "engine/x87_precision.h"
-
-#if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/d4_kernels_sse.h"
-#include "engine/x86/d4_kernels_sse3.h"
-#define D4_HAS_VECTOR_FORMS 1
-#endif
+#include "plugin/kernel_level.h"
+#include "support/kernel_levels.h"
 
 namespace {
 
@@ -132,46 +129,33 @@ std::vector<int32_t> synthesis_lengths() {
   return {lengths.begin(), lengths.end()};
 }
 
-// Whether this processor can run the table entry of a SimdLevel.
-bool level_runs_here(int32_t level) {
-#if defined(__i386__) || defined(__x86_64__)
-  if (level == kSimdSse3) return __builtin_cpu_supports("sse3");
-  return __builtin_cpu_supports("sse");
-#else
-  (void)level;
-  return true;
-#endif
-}
-
-// One complete set of the four kernels: the plain forms of a level, or the
-// table entries of a SimdLevel.
+// One complete set of the four kernels: the plain forms of one arithmetic, or
+// the table of a kernel level.
 struct KernelSet {
   const char* name;
-  int32_t level;  // the arithmetic: SimdLevel 0 and 1 compute level 1, 2 level 2
+  bool level2;  // pairwise sums (SSE3 and AVX2 tables, the plain level-2 forms)
   bool from_table;
+  KernelLevel level;  // of the table
   D4Kernel analysis, synthesis, odd_lowpass, odd_upsample;
 };
 
-KernelSet table_entry(const char* name, int32_t level) {
-  return {name,
-          level,
-          true,
-          AnalysisKernels[level],
-          SynthesisKernels[level],
-          OddLowpassKernels[level],
-          OddUpsampleKernels[level]};
+KernelSet table_of(const char* name, KernelLevel level) {
+  const EngineKernels k = engine_kernels(level);
+  return {name, level >= KernelLevel::kSse3, true, level,
+          k.analysis, k.synthesis, k.odd_lowpass, k.odd_upsample};
 }
 
 void PrintTo(const KernelSet& set, std::ostream* os) { *os << set.name; }
 
 const KernelSet kKernelSets[] = {
-    {"PlainLevel1", kSimdSse, false, d4_analysis_l1_c, d4_synthesis_c, d4_odd_lowpass_l1_c,
-     d4_odd_upsample_c},
-    {"PlainLevel2", kSimdSse3, false, d4_analysis_l2_c, d4_synthesis_c, d4_odd_lowpass_l2_c,
-     d4_odd_upsample_c},
-    table_entry("Entry0", kSimdNone),
-    table_entry("Entry1", kSimdSse),
-    table_entry("Entry2", kSimdSse3),
+    {"PlainLevel1", false, false, KernelLevel::kPlain, d4_analysis_l1_c, d4_synthesis_c,
+     d4_odd_lowpass_l1_c, d4_odd_upsample_c},
+    {"PlainLevel2", true, false, KernelLevel::kPlain, d4_analysis_l2_c, d4_synthesis_c,
+     d4_odd_lowpass_l2_c, d4_odd_upsample_c},
+    table_of("PlainTable", KernelLevel::kPlain),
+    table_of("SseTable", KernelLevel::kSse),
+    table_of("Sse3Table", KernelLevel::kSse3),
+    table_of("Avx2Table", KernelLevel::kAvx2),
 };
 
 // ---------------------------------------------------------------------------
@@ -196,12 +180,12 @@ TEST(D4Coefficients, HaveTheirExactBitPatterns) {
 class D4Kernels : public ::testing::TestWithParam<KernelSet> {
  protected:
   void SetUp() override {
-    if (GetParam().from_table && !level_runs_here(GetParam().level)) {
-      GTEST_SKIP() << GetParam().name << ": this processor lacks SimdLevel " << GetParam().level;
+    if (GetParam().from_table && GetParam().level > highest_kernel_level()) {
+      GTEST_SKIP() << GetParam().name << ": not run here";
     }
   }
   const KernelSet& forms() const { return GetParam(); }
-  bool level2() const { return GetParam().level == kSimdSse3; }
+  bool level2() const { return GetParam().level2; }
 };
 
 // An impulse at every position picks out single coefficients, so each output
@@ -262,7 +246,7 @@ TEST_P(D4Kernels, ConstantLineHasScaledLowBandAndAlmostZeroHighBand) {
 }
 
 TEST_P(D4Kernels, SynthesisInvertsAnalysisOnTheShortestLine) {
-  const int32_t level = forms().level;
+  const int32_t level = static_cast<int32_t>(forms().level);
   std::mt19937 rng(1234 + level);
   constexpr int32_t n = 16;
   for (int trial = 0; trial < 200; ++trial) {
@@ -274,7 +258,7 @@ TEST_P(D4Kernels, SynthesisInvertsAnalysisOnTheShortestLine) {
 }
 
 TEST_P(D4Kernels, OddLowpassInvertsOddUpsampleOnTheShortestLine) {
-  const int32_t level = forms().level;
+  const int32_t level = static_cast<int32_t>(forms().level);
   std::mt19937 rng(99 + level);
   constexpr int32_t m = 8;
   for (int trial = 0; trial < 200; ++trial) {
@@ -286,7 +270,7 @@ TEST_P(D4Kernels, OddLowpassInvertsOddUpsampleOnTheShortestLine) {
 }
 
 TEST_P(D4Kernels, OddUpsampleIsLowBandSynthesisDelayedByOneSample) {
-  const int32_t level = forms().level;
+  const int32_t level = static_cast<int32_t>(forms().level);
   std::mt19937 rng(7 + level);
   for (int32_t m : {8, 32}) {
     const GuardedLine a = random_line(m, rng);
@@ -308,7 +292,7 @@ TEST_P(D4Kernels, OddUpsampleIsLowBandSynthesisDelayedByOneSample) {
 // synthesis and odd low-pass returns the low band; with the original high band
 // the line comes back.
 TEST_P(D4Kernels, ShiftedReanalysisFoldsBackToTheLowBandAndTheLine) {
-  const int32_t level = forms().level;
+  const int32_t level = static_cast<int32_t>(forms().level);
   std::mt19937 rng(4242 + level);
   for (int32_t n : {16, 64, 200}) {
     const int32_t half = n / 2;
@@ -336,87 +320,95 @@ INSTANTIATE_TEST_SUITE_P(Forms, D4Kernels, ::testing::ValuesIn(kKernelSets),
                          });
 
 // ---------------------------------------------------------------------------
-// Vector forms and tables
+// Every level's forms
 
 // What a kernel's count means: a line length n (n or n/2 outputs) or a band
 // length m (2m outputs, from 2m or m inputs).
 enum class Shape { kLine, kLineToLowBand, kBandsToLine, kLowBandToLine };
 
-struct FormPair {
+struct Entry {
   const char* name;
-  D4Kernel form;
-  D4Kernel plain;  // the plain form of the same level
+  D4Kernel EngineKernels::*kernel;
   Shape shape;
-  int32_t level;  // the SimdLevel the form needs
 };
 
-#ifdef D4_HAS_VECTOR_FORMS
-const FormPair kVectorForms[] = {
-    {"d4_analysis_sse", d4_analysis_sse, d4_analysis_l1_c, Shape::kLine, kSimdSse},
-    {"d4_synthesis_sse", d4_synthesis_sse, d4_synthesis_c, Shape::kBandsToLine, kSimdSse},
-    {"d4_odd_lowpass_sse", d4_odd_lowpass_sse, d4_odd_lowpass_l1_c, Shape::kLineToLowBand,
-     kSimdSse},
-    {"d4_odd_upsample_sse", d4_odd_upsample_sse, d4_odd_upsample_c, Shape::kLowBandToLine,
-     kSimdSse},
-    {"d4_analysis_sse3", d4_analysis_sse3, d4_analysis_l2_c, Shape::kLine, kSimdSse3},
-    {"d4_odd_lowpass_sse3", d4_odd_lowpass_sse3, d4_odd_lowpass_l2_c, Shape::kLineToLowBand,
-     kSimdSse3},
+const Entry kEntries[] = {
+    {"analysis", &EngineKernels::analysis, Shape::kLine},
+    {"synthesis", &EngineKernels::synthesis, Shape::kBandsToLine},
+    {"odd_lowpass", &EngineKernels::odd_lowpass, Shape::kLineToLowBand},
+    {"odd_upsample", &EngineKernels::odd_upsample, Shape::kLowBandToLine},
 };
 
-// Every vector form against the plain form of its level, bit for bit, on
-// random lines of every length the engine uses, with guards around each line.
-TEST(D4VectorForms, MatchThePlainFormOfTheirLevelBitForBit) {
+// Each level's four kernels against the plain forms of its arithmetic, bit
+// for bit, on random lines of every length the engine uses, with guards
+// around each line. Above plain every entry must be a form of its own, or the
+// comparison would prove nothing.
+TEST(D4LevelForms, MatchThePlainFormOfTheirArithmeticBitForBit) {
   std::mt19937 rng(2024);
-  std::string skipped;
-  for (const FormPair& f : kVectorForms) {
-    if (!level_runs_here(f.level)) {
-      skipped += std::string(" ") + f.name;
-      continue;
-    }
-    const bool by_band = f.shape == Shape::kBandsToLine || f.shape == Shape::kLowBandToLine;
-    for (int32_t count : by_band ? synthesis_lengths() : analysis_lengths()) {
-      const int32_t in_count = f.shape == Shape::kBandsToLine ? 2 * count : count;
-      const int32_t out_count =
-          by_band ? 2 * count : (f.shape == Shape::kLineToLowBand ? count / 2 : count);
-      for (int trial = 0; trial < 3; ++trial) {
-        const GuardedLine src = random_line(in_count, rng);
-        const GuardedLine expected = run(f.plain, src, count, out_count);
-        const GuardedLine actual = run(f.form, src, count, out_count);
-        const int32_t diff = first_bit_difference(actual, expected);
-        ASSERT_EQ(diff, -1) << f.name << " count " << count << " output " << diff << ": "
-                            << actual[std::max(diff, 0)] << " instead of "
-                            << expected[std::max(diff, 0)];
-        ASSERT_TRUE(actual.guards_intact()) << f.name << " wrote outside dst, count " << count;
-        ASSERT_TRUE(expected.guards_intact()) << "plain form wrote outside dst, count " << count;
-        ASSERT_TRUE(src.guards_intact()) << f.name << " wrote into src, count " << count;
+  for (KernelLevel level : runnable_kernel_levels()) {
+    if (level == KernelLevel::kPlain) continue;
+    const EngineKernels table = engine_kernels(level);
+    const EngineKernels reference = plain_reference(level);
+    for (const Entry& e : kEntries) {
+      const D4Kernel form = table.*e.kernel;
+      const D4Kernel plain = reference.*e.kernel;
+      const std::string what = std::string(kernel_level_name(level)) + " " + e.name;
+      ASSERT_NE(form, plain) << what << " is the plain form itself";
+      const bool by_band = e.shape == Shape::kBandsToLine || e.shape == Shape::kLowBandToLine;
+      for (int32_t count : by_band ? synthesis_lengths() : analysis_lengths()) {
+        const int32_t in_count = e.shape == Shape::kBandsToLine ? 2 * count : count;
+        const int32_t out_count =
+            by_band ? 2 * count : (e.shape == Shape::kLineToLowBand ? count / 2 : count);
+        for (int trial = 0; trial < 3; ++trial) {
+          const GuardedLine src = random_line(in_count, rng);
+          const GuardedLine expected = run(plain, src, count, out_count);
+          const GuardedLine actual = run(form, src, count, out_count);
+          const int32_t diff = first_bit_difference(actual, expected);
+          ASSERT_EQ(diff, -1) << what << " count " << count << " output " << diff << ": "
+                              << actual[std::max(diff, 0)] << " instead of "
+                              << expected[std::max(diff, 0)];
+          ASSERT_TRUE(actual.guards_intact()) << what << " wrote outside dst, count " << count;
+          ASSERT_TRUE(expected.guards_intact()) << "plain form wrote outside dst, count " << count;
+          ASSERT_TRUE(src.guards_intact()) << what << " wrote into src, count " << count;
+        }
       }
     }
   }
-  if (!skipped.empty()) std::printf("[ SKIPPED  ] no SSE3 on this processor:%s\n", skipped.c_str());
+  note_skipped_levels("D4 forms of the levels not run here");
 }
-#endif
 
-// The tables must really hold the vector forms where there are any (checking
-// a table entry against its own plain form would prove nothing otherwise).
-TEST(D4Tables, HoldTheFormOfEachLevel) {
-#ifdef D4_HAS_VECTOR_FORMS
-  const D4Kernel analysis[3] = {d4_analysis_sse, d4_analysis_sse, d4_analysis_sse3};
-  const D4Kernel synthesis[3] = {d4_synthesis_sse, d4_synthesis_sse, d4_synthesis_sse};
-  const D4Kernel odd_lowpass[3] = {d4_odd_lowpass_sse, d4_odd_lowpass_sse, d4_odd_lowpass_sse3};
-  const D4Kernel odd_upsample[3] = {d4_odd_upsample_sse, d4_odd_upsample_sse, d4_odd_upsample_sse};
-#else
-  const D4Kernel analysis[3] = {d4_analysis_l1_c, d4_analysis_l1_c, d4_analysis_l2_c};
-  const D4Kernel synthesis[3] = {d4_synthesis_c, d4_synthesis_c, d4_synthesis_c};
-  const D4Kernel odd_lowpass[3] = {d4_odd_lowpass_l1_c, d4_odd_lowpass_l1_c, d4_odd_lowpass_l2_c};
-  const D4Kernel odd_upsample[3] = {d4_odd_upsample_c, d4_odd_upsample_c, d4_odd_upsample_c};
+// Which entries each level brings forms of its own for: the table of a level
+// differs from the one below exactly there. (The plain level is the only
+// level outside x86.)
+TEST(D4LevelForms, EachLevelReplacesTheEntriesItHasFormsFor) {
+#if defined(__i386__) || defined(__x86_64__)
+  struct Change {
+    KernelLevel level;
+    bool analysis, synthesis, odd_lowpass, odd_upsample;
+  };
+  const Change changes[] = {
+      {KernelLevel::kSse, true, true, true, true},
+      // Level-2 arithmetic; synthesis and odd upsampling have only one.
+      {KernelLevel::kSse3, true, false, true, false},
+#if defined(__x86_64__)
+      {KernelLevel::kAvx2, true, true, true, true},
 #endif
-  for (int32_t level = 0; level < 3; ++level) {
-    EXPECT_EQ(AnalysisKernels[level], analysis[level]) << "AnalysisKernels[" << level << "]";
-    EXPECT_EQ(SynthesisKernels[level], synthesis[level]) << "SynthesisKernels[" << level << "]";
-    EXPECT_EQ(OddLowpassKernels[level], odd_lowpass[level]) << "OddLowpassKernels[" << level << "]";
-    EXPECT_EQ(OddUpsampleKernels[level], odd_upsample[level])
-        << "OddUpsampleKernels[" << level << "]";
+  };
+  for (const Change& c : changes) {
+    const KernelLevel previous = static_cast<KernelLevel>(static_cast<int>(c.level) - 1);
+    const EngineKernels below = engine_kernels(previous);
+    const EngineKernels at = engine_kernels(c.level);
+    const char* name = kernel_level_name(c.level);
+    EXPECT_EQ(at.level, c.level);
+    EXPECT_EQ(at.analysis != below.analysis, c.analysis) << name;
+    EXPECT_EQ(at.synthesis != below.synthesis, c.synthesis) << name;
+    EXPECT_EQ(at.odd_lowpass != below.odd_lowpass, c.odd_lowpass) << name;
+    EXPECT_EQ(at.odd_upsample != below.odd_upsample, c.odd_upsample) << name;
   }
+#else
+  EXPECT_EQ(engine_kernels(KernelLevel::kAvx2).analysis, d4_analysis_l1_c);
+  EXPECT_EQ(highest_built_kernel_level(), KernelLevel::kPlain);
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -476,8 +468,8 @@ TEST(D4DoubleOutputs, RoundToDoubleWhenTheCallerLeftTheX87AtExtendedPrecision) {
     const DoubleForm forms[] = {
         {"d4_odd_upsample_c", d4_odd_upsample_c, true},
         {"d4_odd_lowpass_l1_c", d4_odd_lowpass_l1_c, false},
-        {"OddUpsampleKernels[1]", OddUpsampleKernels[1], true},
-        {"OddLowpassKernels[1]", OddLowpassKernels[1], false},
+        {"sse odd_upsample", engine_kernels(KernelLevel::kSse).odd_upsample, true},
+        {"sse odd_lowpass", engine_kernels(KernelLevel::kSse).odd_lowpass, false},
     };
     for (const DoubleForm& f : forms) {
       const bool upsample = f.upsample;

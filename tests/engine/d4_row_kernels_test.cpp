@@ -11,13 +11,12 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/d4_kernels.h"
-
-#if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/d4_row_kernels_sse.h"
-#endif
+#include "engine/engine_kernels.h"
+#include "support/kernel_levels.h"
 
 namespace {
 
@@ -86,43 +85,41 @@ std::vector<float> line_transform(D4Kernel kernel, const std::vector<float>& in,
 bool same_bits(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
 struct AnalysisForm {
-  const char* name;
-  int32_t level;
+  std::string name;
+  bool level2;  // the arithmetic: pairwise sums
   D4AnalysisRowKernel kernel;
 };
 
+// The plain forms of both arithmetics and the row kernels of every level run
+// here.
 std::vector<AnalysisForm> analysis_forms() {
-  std::vector<AnalysisForm> forms = {{"plain level 1", 1, d4_analysis_rows_l1_c},
-                                     {"plain level 2", 2, d4_analysis_rows_l2_c},
-                                     {"entry 1", 1, AnalysisRowKernels[1]},
-                                     {"entry 2", 2, AnalysisRowKernels[2]}};
-#if defined(__i386__) || defined(__x86_64__)
-  forms.push_back({"SSE level 1", 1, d4_analysis_rows_l1_sse});
-  forms.push_back({"SSE level 2", 2, d4_analysis_rows_l2_sse});
-#endif
+  std::vector<AnalysisForm> forms = {{"plain level 1", false, d4_analysis_rows_l1_c},
+                                     {"plain level 2", true, d4_analysis_rows_l2_c}};
+  for (KernelLevel level : runnable_kernel_levels())
+    forms.push_back({kernel_level_name(level), level >= KernelLevel::kSse3,
+                     engine_kernels(level).analysis_rows});
   return forms;
 }
 
-std::vector<std::pair<const char*, D4SynthesisRowKernel>> synthesis_forms() {
-  std::vector<std::pair<const char*, D4SynthesisRowKernel>> forms = {
-      {"plain", d4_synthesis_rows_c}, {"entry 1", SynthesisRowKernels[1]},
-      {"entry 2", SynthesisRowKernels[2]}};
-#if defined(__i386__) || defined(__x86_64__)
-  forms.push_back({"SSE", d4_synthesis_rows_sse});
-#endif
+std::vector<std::pair<std::string, D4SynthesisRowKernel>> synthesis_forms() {
+  std::vector<std::pair<std::string, D4SynthesisRowKernel>> forms = {
+      {"plain form", d4_synthesis_rows_c}};
+  for (KernelLevel level : runnable_kernel_levels())
+    forms.push_back({kernel_level_name(level), engine_kernels(level).synthesis_rows});
   return forms;
 }
 
-const D4Kernel kPlainAnalysis[3] = {d4_analysis_l1_c, d4_analysis_l1_c, d4_analysis_l2_c};
-
-TEST(D4RowKernels, EveryTableEntryIsItsVectorFormOnX86) {
-#if defined(__i386__) || defined(__x86_64__)
-  EXPECT_EQ(AnalysisRowKernels[1], d4_analysis_rows_l1_sse);
-  EXPECT_EQ(AnalysisRowKernels[2], d4_analysis_rows_l2_sse);
-  EXPECT_EQ(SynthesisRowKernels[1], d4_synthesis_rows_sse);
-#else
-  GTEST_SKIP() << "no vector forms on this processor";
-#endif
+// Above plain, every level's row kernels are forms of their own: otherwise
+// the comparisons below would compare the plain forms with themselves.
+TEST(D4RowKernels, LevelsAbovePlainHoldFormsOfTheirOwn) {
+  for (KernelLevel level : runnable_kernel_levels()) {
+    if (level == KernelLevel::kPlain) continue;
+    const EngineKernels table = engine_kernels(level);
+    const EngineKernels plain = plain_reference(level);
+    EXPECT_NE(table.analysis_rows, plain.analysis_rows) << kernel_level_name(level);
+    EXPECT_NE(table.synthesis_rows, plain.synthesis_rows) << kernel_level_name(level);
+  }
+  note_skipped_levels("row kernels of the levels not run here");
 }
 
 // Analysis of a whole column of n samples, step by step as the passes run it:
@@ -141,7 +138,7 @@ TEST(D4RowKernels, AnalysisColumnsEqualTheLineKernelOfTheirLevel) {
       ASSERT_TRUE(out.guards_intact());
       for (int32_t x = 0; x < kColumns; ++x) {
         const std::vector<float> expected =
-            line_transform(kPlainAnalysis[form.level], column(in, x), n, n);
+            line_transform(form.level2 ? d4_analysis_l2_c : d4_analysis_l1_c, column(in, x), n, n);
         const std::vector<float> got = column(out, x);
         for (int32_t i = 0; i < n; ++i)
           ASSERT_TRUE(same_bits(got[i], expected[i])) << "column " << x << ", output " << i;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/kernel_levels.h"
 #include "test_work_planes.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST(LumaVerticalStep, RowsGiveTheColumnsResultBitForBit) {
         job.stride = kStride;
         job.w = size.w;
         job.h = size.h;
-        job.simd_level = level;
+        job.kernels = &arithmetic_kernels(level);
         job.params = &params;
         const CoringSettings no_coring;
         job.planes = &by_rows.planes;

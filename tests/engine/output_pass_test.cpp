@@ -10,6 +10,7 @@
 
 #include "engine/filter_parameters.h"
 #include "engine/output_pass.h"
+#include "support/kernel_levels.h"
 #include "test_work_planes.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct OutputFixture {
     job.h = kHeight;
     job.gamma_lut = lut.data();
     job.planes = &buffers.planes;
+    job.kernels = &highest_kernels();
   }
 
   const PIXEL_YC& pixel(int32_t x, int32_t y) const { return frame[y * kStride + x]; }

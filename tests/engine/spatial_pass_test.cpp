@@ -14,6 +14,7 @@
 #include "engine/d4_kernels.h"
 #include "engine/dual_phase.h"
 #include "engine/spatial_pass.h"
+#include "support/kernel_levels.h"
 #include "test_work_planes.h"
 
 namespace {
@@ -109,7 +110,7 @@ struct SpatialFixture {
     job.w = kWidth;
     job.h = kHeight;
     job.slot = 2;
-    job.simd_level = 1;
+    job.kernels = &arithmetic_kernels(1);
     job.params = &params;
     job.planes = &buffers.planes;
   }
@@ -187,9 +188,10 @@ void direct_dual_phase(const Line& x, int32_t level, Line& A, Line& B) {
   Line input(n), upsampled(n);
   std::copy(x.data(), x.data() + n, input.data());
   for (int32_t length = n; length >= n / 4; length /= 2) {
-    AnalysisKernels[level](input.data(), length, B.data());
-    OddUpsampleKernels[level](B.data(), length / 2, upsampled.data());
-    AnalysisKernels[level](upsampled.data(), length, A.data());
+    const EngineKernels& k = arithmetic_kernels(level);
+    k.analysis(input.data(), length, B.data());
+    k.odd_upsample(B.data(), length / 2, upsampled.data());
+    k.analysis(upsampled.data(), length, A.data());
     std::copy(A.data(), A.data() + length / 2, input.data());
   }
 }
@@ -203,10 +205,11 @@ Line rebuild(const Line& A, const Line& B, int32_t level) {
   for (int32_t m = n / 8; m <= n / 2; m *= 2) {
     std::copy(low.data(), low.data() + m, pair.data());
     std::copy(A.data() + m, A.data() + 2 * m, pair.data() + m);
-    SynthesisKernels[level](pair.data(), m, wide.data());
-    OddLowpassKernels[level](wide.data(), 2 * m, b_low.data());
+    const EngineKernels& k = arithmetic_kernels(level);
+    k.synthesis(pair.data(), m, wide.data());
+    k.odd_lowpass(wide.data(), 2 * m, b_low.data());
     std::copy(B.data() + m, B.data() + 2 * m, b_low.data() + m);
-    SynthesisKernels[level](b_low.data(), m, low.data());
+    k.synthesis(b_low.data(), m, low.data());
   }
   return low;
 }
@@ -249,7 +252,7 @@ void expect_columns_are_one_analysis(const SpatialFixture& f) {
   for (int32_t x : {0, 1, 357, kWidth - 1}) {
     const Line column = luma_column(f, x);
     Line expected(kH);
-    AnalysisKernels[1](column.data(), kH, expected.data());
+    arithmetic_kernels(1).analysis(column.data(), kH, expected.data());
     EXPECT_TRUE(bit_equal(work_plane_column(f, kLumaLeft + x), expected))
         << "column " << x << (field_mode ? " (fields)" : " (frame)");
   }
@@ -314,7 +317,7 @@ TEST(SpatialLumaVertical, CoredHighBandKeepsOrZeroesEachValue) {
 
 TEST(SpatialLumaHorizontal, StoredRowsAreTheDualPhaseSetsOfTheWorkPlaneRow) {
   SpatialFixture level2;
-  level2.job.simd_level = 2;
+  level2.job.kernels = &arithmetic_kernels(2);
   luma_spatial_pass(level2.job);
   for (int32_t level : {1, 2}) {
     const SpatialFixture& f = level == 1 ? plain_run() : level2;
@@ -420,7 +423,7 @@ void fill_sentinel(float* plane, size_t count) {
 // Every element of slot `slot` was written, every element of the others kept.
 ::testing::AssertionResult only_slot_written(const float* plane, size_t count, int32_t slot) {
   for (size_t e = 0; e < count; ++e) {
-    const bool in_slot = static_cast<int32_t>((e / 4) % kN) == slot;
+    const bool in_slot = static_cast<int32_t>((e / kSlotChunk) % kN) == slot;
     const bool sentinel = std::bit_cast<uint32_t>(plane[e]) == kSentinelBits;
     if (sentinel == in_slot)
       return ::testing::AssertionFailure() << "element " << e << (in_slot ? " not written" : " overwritten");
@@ -507,8 +510,8 @@ TEST(SpatialWorkSplit, EachPlaneUsesOnlyItsOwnScratch) {
       fill_sentinel(p.CrLineBuffers[i], kH);
     }
     for (int i = 0; i < 6; ++i) fill_sentinel(p.ScratchVectors[i], 4);
-    fill_sentinel(p.CbSlotPlanesA, 64);
-    fill_sentinel(p.LumaSlotPlanesB, 64);
+    fill_sentinel(p.CbSlotPlanesA, kSlotChunk * kN);
+    fill_sentinel(p.LumaSlotPlanesB, kSlotChunk * kN);
     spatial_pass_worker(c.thread_id, c.thread_num, f.job);
     auto touched = [](const float* v, int32_t count = 4) {
       for (int32_t i = 0; i < count; ++i)
@@ -525,8 +528,10 @@ TEST(SpatialWorkSplit, EachPlaneUsesOnlyItsOwnScratch) {
     EXPECT_EQ(touched(p.ScratchVectors[3]), c.luma) << which;
     EXPECT_EQ(touched(p.ScratchVectors[4]), c.cb) << which;
     EXPECT_EQ(touched(p.ScratchVectors[5]), c.cr) << which;
-    EXPECT_EQ(touched(p.CbSlotPlanesA + 8), c.cb) << which;
-    EXPECT_EQ(touched(p.LumaSlotPlanesB + 8), c.luma) << which;
+    // Position 0 of the job's slot.
+    const int64_t first = slot_index(0, f.job.slot, kN);
+    EXPECT_EQ(touched(p.CbSlotPlanesA + first), c.cb) << which;
+    EXPECT_EQ(touched(p.LumaSlotPlanesB + first), c.luma) << which;
   }
 }
 
@@ -545,7 +550,8 @@ TEST(DualPhase, CoringNeverTouchesTheCoarsestLowBand) {
   }
   coring.mask_line = mask.data();
   coring.half_vector = half.data();
-  dual_phase_decompose(x.data(), kH, X.data(), Y.data(), Z.data(), coring, 1);
+  dual_phase_decompose(x.data(), kH, X.data(), Y.data(), Z.data(), coring,
+                       arithmetic_kernels(1));
   for (int32_t i = 0; i < kH / 8; ++i) {
     EXPECT_TRUE(same_bits(X[i], A[i])) << i;
     EXPECT_TRUE(same_bits(Y[i], B[i])) << i;

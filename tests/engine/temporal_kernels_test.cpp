@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_kernels.h"
 #include "engine/temporal_kernels.h"
-#include "engine/temporal_kernels_c.h"
+#include "engine/temporal_slot.h"
+#include "engine/work_planes.h"
 #include "plugin/allocation.h"
+#include "support/kernel_levels.h"
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
-
-#include "engine/x86/temporal_kernels_sse.h"
 #endif
 
 namespace {
@@ -57,34 +58,35 @@ class FrameControlWord {
 #endif
 };
 
-#if defined(__SSE__)
-const TemporalKernel kSseForms[8] = {
-    temporal_full_n3_sse,    temporal_full_n5_sse,    temporal_full_n7_sse,
-    temporal_full_n9_sse,    temporal_reduced_n3_sse, temporal_reduced_n5_sse,
-    temporal_reduced_n7_sse, temporal_reduced_n9_sse,
-};
-#endif
-
 struct Form {
   std::string name;
-  const TemporalKernel* table;
+  EngineKernels kernels;
+  const TemporalKernel* table() const { return kernels.temporal; }
 };
 
-// Every form the build has: the plain reference and the table the passes use.
+// The tables of every level run here, the plain level first.
 std::vector<Form> forms() {
-  return {{"plain", TemporalKernelsPlain}, {"table", TemporalKernels}};
+  std::vector<Form> all;
+  for (KernelLevel level : runnable_kernel_levels())
+    all.push_back({kernel_level_name(level), engine_kernels(level)});
+  return all;
 }
 
-TEST(TemporalKernelTable, HoldsTheVectorFormsWhereSseExists) {
-#if defined(__SSE__)
-  for (int e = 0; e < 8; ++e) {
-    EXPECT_EQ(TemporalKernels[e], kSseForms[e]) << "entry " << e;
-    EXPECT_NE(TemporalKernels[e], TemporalKernelsPlain[e]) << "entry " << e;
+// Above plain every level has temporal forms of its own (the comparison with
+// the plain forms below would prove nothing otherwise), and every entry is a
+// different function.
+TEST(TemporalKernelTable, LevelsAbovePlainHoldFormsOfTheirOwn) {
+  const EngineKernels plain = engine_kernels(KernelLevel::kPlain);
+  for (const Form& form : forms()) {
+    for (int e = 0; e < kTemporalKernelEntries; ++e) {
+      if (form.kernels.level != KernelLevel::kPlain) {
+        EXPECT_NE(form.table()[e], plain.temporal[e]) << form.name << " entry " << e;
+      }
+      for (int other = 0; other < e; ++other)
+        EXPECT_NE(form.table()[e], form.table()[other]) << form.name << " entry " << e;
+    }
   }
-#else
-  for (int e = 0; e < 8; ++e) EXPECT_EQ(TemporalKernels[e], TemporalKernelsPlain[e]);
-  GTEST_SKIP() << "no SSE in this build: the table holds the plain forms";
-#endif
+  note_skipped_levels("temporal forms of the levels not run here");
 }
 
 TEST(TemporalKernelTable, EntryFollowsRadiusAndMode) {
@@ -115,15 +117,14 @@ struct Window {
 std::array<float, 4> estimate(TemporalKernel kernel, const Window& w, float threshold,
                               int32_t frame, int32_t p = 0) {
   const int n_slots = 2 * w.radius + 1;
-  const int groups = p / 4 + 2;
-  Floats planes = aligned_floats(static_cast<size_t>(groups) * 4 * n_slots);
-  for (int i = 0; i < groups * 4 * n_slots; ++i) {
-    planes[i] = std::numeric_limits<float>::quiet_NaN();
-  }
+  const int chunks = p / kSlotChunk + 2;
+  const int count = chunks * kSlotChunk * n_slots;
+  Floats planes = aligned_floats(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) planes[i] = std::numeric_limits<float>::quiet_NaN();
   for (int t = -w.radius; t <= w.radius; ++t) {
-    const int64_t slot = ((int64_t{frame} + t) % n_slots + n_slots) % n_slots;
+    const int32_t slot = static_cast<int32_t>(((int64_t{frame} + t) % n_slots + n_slots) % n_slots);
     for (int lane = 0; lane < 4; ++lane) {
-      planes[p * n_slots + 4 * slot + lane] = w.value[t + w.radius][lane];
+      planes[slot_index(p + lane, slot, n_slots)] = w.value[t + w.radius][lane];
     }
   }
   Floats out = aligned_floats(4);
@@ -147,7 +148,7 @@ TEST(TemporalKernel, NothingTakenKeepsX0Exactly) {
             w.at(t)[lane] = w.at(0)[lane] + (t < 0 ? -apart[lane] : apart[lane]);
           }
         }
-        const auto out = estimate(form.table[temporal_kernel_entry(r, full)], w, 0.1f, 17);
+        const auto out = estimate(form.table()[temporal_kernel_entry(r, full)], w, 0.1f, 17);
         for (int lane = 0; lane < 4; ++lane) {
           EXPECT_EQ(bits(out[lane]), bits(w.at(0)[lane]))
               << form.name << " R=" << r << " full=" << full << " lane " << lane;
@@ -160,7 +161,7 @@ TEST(TemporalKernel, NothingTakenKeepsX0Exactly) {
 TEST(TemporalKernel, DifferenceEqualToThresholdIsNotTaken) {
   for (const Form& form : forms()) {
     for (bool full : {true, false}) {
-      const TemporalKernel k = form.table[temporal_kernel_entry(1, full)];
+      const TemporalKernel k = form.table()[temporal_kernel_entry(1, full)];
       Window w(1);
       w.at(0) = {3.0f, 3.0f, -2.0f, 0.0f};
       // Lanes 0 and 2: both neighbours exactly T = 0.5 away. Lanes 1 and 3:
@@ -185,7 +186,7 @@ TEST(TemporalKernel, DifferenceEqualToThresholdIsNotTaken) {
 TEST(TemporalKernel, FullFitWorkedCases) {
   for (const Form& form : forms()) {
     for (int r = 1; r <= 4; ++r) {
-      const TemporalKernel k = form.table[temporal_kernel_entry(r, true)];
+      const TemporalKernel k = form.table()[temporal_kernel_entry(r, true)];
       const std::string where = form.name + " R=" + std::to_string(r);
       // One neighbour taken, each offset in turn: the line through two points
       // passes through (0, x0).
@@ -232,7 +233,7 @@ TEST(TemporalKernel, FullFitWorkedCases) {
 
 TEST(TemporalKernel, ReducedFitWorkedCases) {
   for (const Form& form : forms()) {
-    const TemporalKernel k3 = form.table[temporal_kernel_entry(1, false)];
+    const TemporalKernel k3 = form.table()[temporal_kernel_entry(1, false)];
     Window w(1);
     w.at(-1) = {9.0f, 9.0f, 50.0f, 9.0f};
     w.at(0) = {6.0f, 6.0f, 6.0f, -0.0f};
@@ -247,7 +248,7 @@ TEST(TemporalKernel, ReducedFitWorkedCases) {
 
     // Every neighbour taken: the mean minus Stx / (N S2).
     for (int r = 2; r <= 4; ++r) {
-      const TemporalKernel k = form.table[temporal_kernel_entry(r, false)];
+      const TemporalKernel k = form.table()[temporal_kernel_entry(r, false)];
       Window all(r);
       double sx = 0, stx = 0, s2 = 0;
       for (int t = -r; t <= r; ++t) {
@@ -274,7 +275,7 @@ TEST(TemporalKernel, NegativeZeroSumsFollowThePlainForm) {
         w.at(0).fill(-0.0f);
         w.at(-1).fill(7.0f);
         w.at(1) = {-0.0f, 0.0f, -0.0f, 0.0f};
-        const auto out = estimate(form.table[temporal_kernel_entry(r, full)], w, 1.0f, 1);
+        const auto out = estimate(form.table()[temporal_kernel_entry(r, full)], w, 1.0f, 1);
         for (int lane = 0; lane < 4; ++lane) {
           EXPECT_EQ(out[lane], 0.0f);
           EXPECT_EQ(std::signbit(out[lane]), lane % 2 == 0)
@@ -291,7 +292,7 @@ TEST(TemporalKernel, SlotsFollowTheFrameNumber) {
   for (const Form& form : forms()) {
     for (int r = 1; r <= 4; ++r) {
       const int n_slots = 2 * r + 1;
-      const TemporalKernel k = form.table[temporal_kernel_entry(r, false)];
+      const TemporalKernel k = form.table()[temporal_kernel_entry(r, false)];
       for (int32_t frame : {0, 1, n_slots - 1, 2 * n_slots + 1, 2147483647}) {
         for (int32_t p : {0, 12}) {
           Window w(r);
@@ -359,54 +360,60 @@ float fill(Fill mode, std::mt19937& rng, float* planes, size_t count) {
   return 0.0f;
 }
 
-TEST(TemporalKernel, VectorFormsMatchPlainFormsBitForBit) {
-#if !defined(__SSE__)
-  GTEST_SKIP() << "no vector forms in this build";
-#else
+TEST(TemporalKernel, EveryLevelsFormsMatchThePlainFormsBitForBit) {
+  const std::vector<Form> levels = forms();
+  if (levels.size() == 1) GTEST_SKIP() << "only the plain forms run here";
   constexpr int kGuard = 8;
   const uint32_t sentinel = 0x7FC0DEADu;  // a NaN no kernel produces
   std::mt19937 rng(20240611);
-  int compared = 0;
-  for (int e = 0; e < 8; ++e) {
-    const int n_slots = 2 * (e % 4 + 1) + 1;
-    for (int32_t n : segment_lengths()) {
-      for (Fill mode : {Fill::kGrid, Fill::kSignedZeros, Fill::kNearEqual, Fill::kSpread,
-                        Fill::kAllTaken}) {
-        const int32_t p = 4 * std::uniform_int_distribution<int32_t>(0, 16)(rng);
-        const int32_t frame = std::array<int32_t, 4>{
-            0, 1, std::uniform_int_distribution<int32_t>(0, 1 << 20)(rng),
-            2147483647}[std::uniform_int_distribution<int>(0, 3)(rng)];
-        const size_t count = static_cast<size_t>(p + n) * n_slots;
-        Floats planes = aligned_floats(count);
-        const float threshold = fill(mode, rng, planes.get(), count);
+  const TemporalKernel* plain_forms = levels[0].table();
+  for (size_t level = 1; level < levels.size(); ++level) {
+    const TemporalKernel* vector_forms = levels[level].table();
+    int compared = 0;
+    for (int e = 0; e < 8; ++e) {
+      const int n_slots = 2 * (e % 4 + 1) + 1;
+      for (int32_t n : segment_lengths()) {
+        for (Fill mode : {Fill::kGrid, Fill::kSignedZeros, Fill::kNearEqual, Fill::kSpread,
+                          Fill::kAllTaken}) {
+          const int32_t p = 4 * std::uniform_int_distribution<int32_t>(0, 16)(rng);
+          const int32_t frame = std::array<int32_t, 4>{
+              0, 1, std::uniform_int_distribution<int32_t>(0, 1 << 20)(rng),
+              2147483647}[std::uniform_int_distribution<int>(0, 3)(rng)];
+          // Whole chunks: the last positions' chunk reaches beyond p + n.
+          const size_t count =
+              static_cast<size_t>((p + n + kSlotChunk - 1) / kSlotChunk * kSlotChunk) * n_slots;
+          Floats planes = aligned_floats(count);
+          const float threshold = fill(mode, rng, planes.get(), count);
 
-        Floats plain = aligned_floats(n + 2 * kGuard);
-        Floats vector = aligned_floats(n + 2 * kGuard);
-        for (int i = 0; i < n + 2 * kGuard; ++i) {
-          plain[i] = vector[i] = from_bits(sentinel);
-        }
-        {
-          FrameControlWord control;
-          TemporalKernelsPlain[e](n, threshold, plain.get() + kGuard, planes.get(), p, frame);
-          kSseForms[e](n, threshold, vector.get() + kGuard, planes.get(), p, frame);
-        }
-        for (int i = 0; i < n + 2 * kGuard; ++i) {
-          const bool guard = i < kGuard || i >= n + kGuard;
-          if (guard) {
-            ASSERT_EQ(bits(vector[i]), sentinel) << "entry " << e << " n " << n << " guard " << i;
-            ASSERT_EQ(bits(plain[i]), sentinel) << "entry " << e << " n " << n << " guard " << i;
-          } else {
-            ASSERT_EQ(bits(vector[i]), bits(plain[i]))
-                << "entry " << e << " n " << n << " mode " << static_cast<int>(mode)
-                << " position " << i - kGuard << ": " << vector[i] << " vs " << plain[i];
+          Floats plain = aligned_floats(n + 2 * kGuard);
+          Floats vector = aligned_floats(n + 2 * kGuard);
+          for (int i = 0; i < n + 2 * kGuard; ++i) {
+            plain[i] = vector[i] = from_bits(sentinel);
           }
+          {
+            FrameControlWord control;
+            plain_forms[e](n, threshold, plain.get() + kGuard, planes.get(), p, frame);
+            vector_forms[e](n, threshold, vector.get() + kGuard, planes.get(), p, frame);
+          }
+          for (int i = 0; i < n + 2 * kGuard; ++i) {
+            const bool guard = i < kGuard || i >= n + kGuard;
+            if (guard) {
+              ASSERT_EQ(bits(vector[i]), sentinel) << "entry " << e << " n " << n << " guard " << i;
+              ASSERT_EQ(bits(plain[i]), sentinel) << "entry " << e << " n " << n << " guard " << i;
+            } else {
+              ASSERT_EQ(bits(vector[i]), bits(plain[i]))
+                  << levels[level].name << " entry " << e << " n " << n << " mode "
+                  << static_cast<int>(mode)
+                  << " position " << i - kGuard << ": " << vector[i] << " vs " << plain[i];
+            }
+          }
+          ++compared;
         }
-        ++compared;
       }
     }
+    EXPECT_EQ(compared, 8 * 15 * 5);
   }
-  EXPECT_EQ(compared, 8 * 15 * 5);
-#endif
+  note_skipped_levels("temporal forms of the levels not run here");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "engine/temporal_pass.h"
 #include "engine/work_planes.h"
 #include "plugin/allocation.h"
+#include "support/kernel_levels.h"
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -114,12 +115,13 @@ void store_line(float* slot_planes, int32_t n_slots, int32_t p, int32_t slot, co
 // Sets every slot other than `current` from the current slot's value.
 void set_neighbours(float* slot_planes, size_t count, int32_t n_slots, int32_t current,
                     const std::function<float(float, int32_t)>& from_current) {
-  const size_t group = 4 * static_cast<size_t>(n_slots);
-  for (size_t g = 0; g < count; g += group) {
+  const size_t chunk = static_cast<size_t>(kSlotChunk) * n_slots;
+  for (size_t c = 0; c < count; c += chunk) {
     for (int32_t s = 0; s < n_slots; ++s) {
       if (s == current) continue;
-      for (int lane = 0; lane < 4; ++lane) {
-        slot_planes[g + 4 * s + lane] = from_current(slot_planes[g + 4 * current + lane], s);
+      for (int lane = 0; lane < kSlotChunk; ++lane) {
+        slot_planes[c + kSlotChunk * s + lane] =
+            from_current(slot_planes[c + kSlotChunk * current + lane], s);
       }
     }
   }
@@ -129,12 +131,13 @@ void set_neighbours(float* slot_planes, size_t count, int32_t n_slots, int32_t c
 // coring: set B holds each level's analysis, set A the analysis of the
 // odd-phase upsampling of set B's low band, whose low band feeds the next level.
 void decompose(const float* x, int32_t length, float* set_a, float* set_b, float* scratch,
-               int simd_level) {
+               int arithmetic) {
   for (int level = 1; level <= 3; ++level) {
     const int32_t l = length >> (level - 1);
-    AnalysisKernels[simd_level](level == 1 ? x : set_a, l, set_b);
-    OddUpsampleKernels[simd_level](set_b, l / 2, scratch);
-    AnalysisKernels[simd_level](scratch, l, set_a);
+    const EngineKernels& k = arithmetic_kernels(arithmetic);
+    k.analysis(level == 1 ? x : set_a, l, set_b);
+    k.odd_upsample(set_b, l / 2, scratch);
+    k.analysis(scratch, l, set_a);
   }
 }
 
@@ -149,8 +152,8 @@ FilterParameters thresholds(float all) {
 // Runs the pass with `thread_num` workers, each on its own thread with the
 // frame callback's control word, as the host's workers would run it.
 void run_pass(const WorkPlanes& planes, const FilterParameters& params, int32_t frame,
-              int simd_level, int thread_num) {
-  const TemporalJob job{frame, simd_level, &params, &planes};
+              int arithmetic, int thread_num) {
+  const TemporalJob job{frame, &arithmetic_kernels(arithmetic), &params, &planes};
   std::vector<std::thread> workers;
   for (int id = 0; id < thread_num; ++id) {
     workers.emplace_back([&job, id, thread_num] {
@@ -191,13 +194,13 @@ TEST(ChromaSampleConversion, AddsHalfClampsAndTruncatesTowardZero) {
 // plane from its vertical level and three horizontal dual-phase levels, the
 // chroma lines from three dual-phase levels.
 TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
-  for (int simd_level : {1, 2}) {
+  for (int arithmetic : {1, 2}) {
     const int32_t n_slots = 3;
     const int32_t frame = 7;  // current frame in slot 1
     const int32_t current = frame % n_slots;
     PassBuffers buffers(kW, kH, n_slots);
     WorkPlanes& planes = buffers.planes;
-    std::mt19937 rng(77 + simd_level);
+    std::mt19937 rng(77 + arithmetic);
     std::uniform_real_distribution<float> luma_value(-100.0f, 100.0f);
     std::uniform_int_distribution<int> chroma_value(-2048, 2048);
 
@@ -210,7 +213,7 @@ TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
       auto column = aligned<float>(kH, 16), coefficients = aligned<float>(kH, 16);
       for (int32_t x = 0; x < kW; ++x) {
         for (int32_t y = 0; y < kH; ++y) column[y] = picture[static_cast<size_t>(y) * kW + x];
-        AnalysisKernels[simd_level](column.get(), kH, coefficients.get());
+        arithmetic_kernels(arithmetic).analysis(column.get(), kH, coefficients.get());
         for (int32_t y = 0; y < kH; ++y) vertical[static_cast<size_t>(y) * kW + x] = coefficients[y];
       }
     }
@@ -218,7 +221,7 @@ TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
     auto scratch = aligned<float>(kW, 16);
     for (int32_t y = 0; y < kH; ++y) {
       decompose(&vertical[static_cast<size_t>(y) * kW], kW, set_a.get(), set_b.get(),
-                scratch.get(), simd_level);
+                scratch.get(), arithmetic);
       store_line(planes.LumaSlotPlanesA, n_slots, y * kW, current, set_a.get(), kW);
       store_line(planes.LumaSlotPlanesB, n_slots, y * kW, current, set_b.get(), kW);
     }
@@ -234,7 +237,7 @@ TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
           (*values)[static_cast<size_t>(j) * kH + k] = chroma_value(rng);
           line[k] = static_cast<float>((*values)[static_cast<size_t>(j) * kH + k]);
         }
-        decompose(line.get(), kH, set_a.get(), set_b.get(), scratch.get(), simd_level);
+        decompose(line.get(), kH, set_a.get(), set_b.get(), scratch.get(), arithmetic);
         store_line(slots_a, n_slots, j * kH, current, set_a.get(), kH);
         store_line(slots_b, n_slots, j * kH, current, set_b.get(), kH);
       }
@@ -249,7 +252,7 @@ TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
     for (auto [array, count] : buffers.slot_arrays()) before.push_back(copy_of(array, count));
 
     buffers.poison_results();
-    run_pass(planes, thresholds(0.1f), frame, simd_level, 1);
+    run_pass(planes, thresholds(0.1f), frame, arithmetic, 1);
 
     float worst = 0.0f;
     for (size_t i = 0; i < picture.size(); ++i) {
@@ -257,14 +260,14 @@ TEST(TemporalPass, NothingTakenRebuildsTheDecomposedPlanes) {
       ASSERT_FALSE(std::isnan(error)) << "luma position " << i << " not written";
       worst = std::max(worst, error);
     }
-    EXPECT_LT(worst, 1e-3f) << "level " << simd_level;
+    EXPECT_LT(worst, 1e-3f) << "level " << arithmetic;
 
     // An integer sample k rebuilt to within rounding converts to k when
     // k >= 0 and to k + 1 when k < 0 (add 0.5, truncate toward zero).
     for (auto [values, out] : {std::pair{&cb, planes.CbOutPlane}, std::pair{&cr, planes.CrOutPlane}}) {
       for (size_t i = 0; i < values->size(); ++i) {
         const int32_t k = (*values)[i];
-        ASSERT_EQ(out[i], k >= 0 ? k : k + 1) << "chroma position " << i << " level " << simd_level;
+        ASSERT_EQ(out[i], k >= 0 ? k : k + 1) << "chroma position " << i << " level " << arithmetic;
       }
     }
 
@@ -352,7 +355,8 @@ TEST(TemporalPass, EachThresholdGovernsItsOwnBand) {
     // The expectation: estimates written into the current slot over the
     // band, then a pass in which nothing is taken.
     copy_window(expected);
-    const TemporalKernel kernel = TemporalKernels[temporal_kernel_entry(1, anime)];
+    const TemporalKernel kernel =
+        arithmetic_kernels(1).temporal[temporal_kernel_entry(1, anime)];
     const WorkPlanes& e = expected.planes;
     const int32_t length = band.luma ? kW : kH;
     const int32_t lines = band.luma ? kH : kW / 2;
@@ -428,10 +432,11 @@ TEST(TemporalPass, ResultDoesNotDependOnWorkerCount) {
 // and rebuilt over its three levels with the line kernels, then d4_synthesis
 // of every column.
 std::vector<float> reference_luma(const WorkPlanes& planes, const FilterParameters& params,
-                                  int32_t frame, int simd_level) {
+                                  int32_t frame, int arithmetic) {
   const int32_t W = planes.W, H = planes.H;
+  const EngineKernels& k = arithmetic_kernels(arithmetic);
   const TemporalKernel kernel =
-      TemporalKernels[temporal_kernel_entry((planes.N - 1) / 2, params.anime_mode)];
+      k.temporal[temporal_kernel_entry((planes.N - 1) / 2, params.anime_mode)];
   auto a = aligned<float>(W, 16), b = aligned<float>(W, 16), t = aligned<float>(W, 16);
   std::vector<float> plane(static_cast<size_t>(W) * H);
   for (int32_t y = 0; y < H; ++y) {
@@ -443,16 +448,16 @@ std::vector<float> reference_luma(const WorkPlanes& planes, const FilterParamete
       const float threshold = params.w3dyh_threshold[level - 1];
       kernel(v, threshold, a.get() + v, planes.LumaSlotPlanesA, p + v, frame);
       kernel(v, threshold, b.get() + v, planes.LumaSlotPlanesB, p + v, frame);
-      SynthesisKernels[simd_level](a.get(), v, t.get());
-      OddLowpassKernels[simd_level](t.get(), 2 * v, b.get());
-      SynthesisKernels[simd_level](b.get(), v, a.get());
+      k.synthesis(a.get(), v, t.get());
+      k.odd_lowpass(t.get(), 2 * v, b.get());
+      k.synthesis(b.get(), v, a.get());
     }
     std::copy(a.get(), a.get() + W, plane.begin() + p);
   }
   auto column = aligned<float>(H, 16), rebuilt = aligned<float>(H, 16);
   for (int32_t x = 0; x < W; ++x) {
     for (int32_t y = 0; y < H; ++y) column[y] = plane[static_cast<size_t>(y) * W + x];
-    SynthesisKernels[simd_level](column.get(), H / 2, rebuilt.get());
+    k.synthesis(column.get(), H / 2, rebuilt.get());
     for (int32_t y = 0; y < H; ++y) plane[static_cast<size_t>(y) * W + x] = rebuilt[y];
   }
   return plane;
@@ -468,19 +473,20 @@ TEST(TemporalPass, LumaEqualsRowsThenColumnsOfTheLineKernels) {
     PassBuffers buffers(kW, kH, n_slots);
     fill_close_window(buffers, frame % n_slots, 21 + radius);
     for (bool anime : {false, true}) {
-      for (int simd_level : {1, 2}) {
+      for (int arithmetic : {1, 2}) {
         FilterParameters params = thresholds(1.5f);
         params.frame_radius = radius;
         params.anime_mode = anime;
         params.w3dyl_threshold_lower = 1.2f;
         params.w3dyh_threshold[1] = 1.8f;
         buffers.poison_results();
-        run_pass(buffers.planes, params, frame, simd_level, 1);
-        const std::vector<float> expected = reference_luma(buffers.planes, params, frame, simd_level);
+        run_pass(buffers.planes, params, frame, arithmetic, 1);
+        const std::vector<float> expected =
+            reference_luma(buffers.planes, params, frame, arithmetic);
         EXPECT_TRUE(same_bits(buffers.planes.LumaWorkPlane, expected.data(),
                               sizeof(float) * expected.size()))
             << "N = " << n_slots << (anime ? ", full fit" : ", reduced fit") << ", level "
-            << simd_level;
+            << arithmetic;
       }
     }
   }

@@ -317,6 +317,43 @@ TEST_F(StandInHostTest, ResultHandedBackInTheOtherBufferIsTaken) {
   EXPECT_EQ(out[0].y, (GeneratedClip::pixel(0, 0, 0).y + 3 * GeneratedClip::pixel(1, 0, 0).y) / 4);
 }
 
+// process_into renders into the caller's buffer as ycp_edit and gives the
+// frame process() gives, also when the result comes back in ycp_temp.
+TEST_F(StandInHostTest, ProcessIntoRendersInTheCallersBuffer) {
+  GeneratedClip clip(20, 5, 4);
+  StandInHost host(&table, HostOptions{2, 0, 0});
+  for (bool swap : {false, true}) {
+    g_log.swap_buffers = swap;
+    std::vector<PIXEL_YC> copied(20 * 5);
+    ASSERT_EQ(host.process(clip, 2, copied.data(), 20), 1);
+    std::vector<PIXEL_YC> frame(32 * 16, PIXEL_YC{1, 2, 3});  // max_w x max_h
+    ASSERT_EQ(host.process_into(clip, 2, frame.data()), 1);
+    EXPECT_EQ(g_log.edit_wrong, 0) << "the buffer held the frame when func_proc began";
+    if (!swap) {
+      EXPECT_EQ(g_log.entry.ycp_edit, frame.data());
+    }
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 20; ++x)
+        ASSERT_TRUE(same_pixel(frame[y * 32 + x], copied[y * 20 + x])) << x << ", " << y;
+  }
+}
+
+// With stale_temp off, ycp_temp keeps what the module wrote into it.
+TEST_F(StandInHostTest, TempBufferIsRefilledOnlyWhenAskedTo) {
+  GeneratedClip clip(16, 4, 5);
+  for (bool stale : {true, false}) {
+    HostOptions options{1, 0, 0};
+    options.stale_temp = stale;
+    StandInHost host(&table, options);
+    g_log.swap_buffers = true;  // the module writes its result into ycp_temp
+    std::vector<PIXEL_YC> out(16 * 4);
+    ASSERT_EQ(host.process(clip, 1, out.data(), 16), 1);
+    EXPECT_EQ(g_log.temp_not_stale, 0) << "a fresh buffer is stale";
+    ASSERT_EQ(host.process(clip, 2, out.data(), 16), 1);
+    EXPECT_EQ(g_log.temp_not_stale == 0, stale) << "stale_temp " << stale;
+  }
+}
+
 TEST_F(StandInHostTest, FetchFailuresAndFramesOutsideTheClipAnswerNull) {
   GeneratedClip clip(16, 4, 5);
   StandInHost host(&table, HostOptions{1, 0, 0});

@@ -41,6 +41,18 @@ TEST(CpuProbe, LevelMatchesProcessor) {
   EXPECT_EQ(detect_simd_level(), expected);
 }
 
+TEST(CpuProbe, KernelLevelMatchesProcessorAndSystem) {
+  __builtin_cpu_init();
+  // The compiler's own check of AVX2 also asks the system (XGETBV) whether
+  // it saves the 256-bit registers.
+  const KernelLevel expected = !__builtin_cpu_supports("sse")    ? KernelLevel::kPlain
+                               : !__builtin_cpu_supports("sse3") ? KernelLevel::kSse
+                               : __builtin_cpu_supports("avx2")  ? KernelLevel::kAvx2
+                                                                 : KernelLevel::kSse3;
+  EXPECT_EQ(detect_kernel_level(), expected);
+  EXPECT_EQ(avx2_usable(), __builtin_cpu_supports("avx2") != 0);
+}
+
 TEST(CpuProbe, FlagsMatchProcessor) {
   __builtin_cpu_init();
   const uint32_t flags = probe_cpu_features();

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "host/stand_in_host.h"
-#include "plugin/engine_level.h"
 #include "plugin/module_state.h"
 #include "support/test_clip.h"
 
@@ -164,22 +163,6 @@ TEST(EndToEnd, ChromaGainsAndHueChangeOnlyChroma) {
     chroma_changed += plain[i].cb != coloured[i].cb || plain[i].cr != coloured[i].cr;
   }
   EXPECT_GT(chroma_changed, static_cast<int>(plain.size()) / 2);
-}
-
-TEST(EndToEnd, BothKernelLevelsDenoiseAlike) {
-  TestClip clip = TestClip::textured(64, 48, 6, 18);
-  clip.add_noise(10, 0, 19);
-  StandInHost host(GetFilterTable(), threads(2));
-  ASSERT_EQ(host.init(), 1);
-  if (SimdLevel < 2) GTEST_SKIP() << "processor has no SSE3: only one level to run";
-  set_engine_simd_level_limit(1);
-  host.update(0);
-  std::vector<PIXEL_YC> level1 = render(host, clip, 3);
-  set_engine_simd_level_limit(0);
-  host.update(0);
-  std::vector<PIXEL_YC> level2 = render(host, clip, 3);
-  // The two arithmetics differ in the last bits of single precision only.
-  EXPECT_LE(max_difference(level1, level2), 1);
 }
 
 }  // namespace

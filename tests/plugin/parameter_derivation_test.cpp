@@ -6,7 +6,9 @@
 
 #include "engine/filter_parameters.h"
 #include "plugin/host_api.h"
+#include "plugin/filter_settings.h"
 #include "plugin/module_state.h"
+#include "plugin/parameter_derivation.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ class ParameterDerivation : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_params_ = FilterParams;
+    saved_prestages_ = PreStages;
     std::copy(std::begin(FrameSlotCache), std::end(FrameSlotCache), saved_slots_);
     const FILTER_DLL* table = GetFilterTable();
     std::copy(table->track_default, table->track_default + 16, tracks_);
@@ -31,6 +34,7 @@ class ParameterDerivation : public ::testing::Test {
   }
   void TearDown() override {
     FilterParams = saved_params_;
+    PreStages = saved_prestages_;
     std::copy(std::begin(saved_slots_), std::end(saved_slots_), FrameSlotCache);
   }
 
@@ -51,6 +55,7 @@ class ParameterDerivation : public ::testing::Test {
 
  private:
   FilterParameters saved_params_;
+  PreStageSettings saved_prestages_;
   int32_t saved_slots_[kSlotCacheEntries] = {};
 };
 
@@ -289,6 +294,74 @@ TEST_F(ParameterDerivation, OutOfRangeTracksAreClamped) {
   tracks_[13] = -30;
   update(0);
   EXPECT_EQ(lut_, clamped);
+}
+
+// The pre-stage settings come from the update step as well: which stages run,
+// their thresholds for both width classes, and the chroma gamma flag.
+TEST_F(ParameterDerivation, PreStageSettingsFollowTheirTracksAndChecks) {
+  tracks_[kTrackBlockNr] = 10;
+  tracks_[kTrackMosqNr] = 3;
+  tracks_[kTrackCceCl] = 7;
+  tracks_[kTrackGammaCbCr] = -1;
+  checks_[kCheckFieldMode] = 1;
+  checks_[kCheckAnime] = 1;
+  checks_[kCheckCrossColour] = 1;
+  checks_[kCheckMosquitoNr] = 2;  // only exactly 1 counts as on
+  checks_[kCheckBlockNr] = 1;
+  update(track_changed(kTrackGainCb));
+  const PreStageSettings& p = PreStages;
+  EXPECT_TRUE(p.block_nr);
+  EXPECT_FALSE(p.mosquito_nr);
+  EXPECT_TRUE(p.cross_colour);
+  EXPECT_EQ(p.field_count, 2);
+  EXPECT_TRUE(p.anime);
+  EXPECT_EQ(p.cross_colour_strength, 7);
+  EXPECT_TRUE(p.chroma_gamma);
+  const PreStageThresholds& block_narrow = p.block_nr_thresholds[width_class(800)];
+  const PreStageThresholds& block_wide = p.block_nr_thresholds[width_class(1472)];
+  const PreStageThresholds& mosquito_wide = p.mosquito_nr_thresholds[width_class(1952)];
+  EXPECT_EQ(block_narrow.t1, 80);
+  EXPECT_EQ(block_narrow.t2, 160);
+  EXPECT_EQ(block_narrow.t3, 80);
+  EXPECT_EQ(block_wide.t1, 250);
+  EXPECT_EQ(block_wide.t2, 500);
+  EXPECT_EQ(block_wide.t3, 200);
+  EXPECT_EQ(mosquito_wide.t1, 75);
+  EXPECT_EQ(mosquito_wide.t3, 60);
+
+  checks_[kCheckFieldMode] = 0;
+  tracks_[kTrackGammaCbCr] = 0;
+  tracks_[kTrackBlockNr] = 99;  // beyond the declared range: held at 20
+  update(0);
+  EXPECT_EQ(p.field_count, 1);
+  EXPECT_FALSE(p.chroma_gamma);
+  EXPECT_EQ(p.block_nr_thresholds[kNarrowBuffers].t2, 320);
+}
+
+// A caller's own records get what func_update gives the module's, and the
+// module's stay as they were.
+TEST_F(ParameterDerivation, CallersOwnRecordsGetTheSameValues) {
+  tracks_[kTrackW3dyl] = 17;
+  tracks_[kTrackHue] = -20;
+  tracks_[kTrackGammaCbCr] = 9;
+  tracks_[kTrackMosqNr] = 4;
+  checks_[kCheckMosquitoNr] = 1;
+  update(0);
+  const FilterParameters module_params = FilterParams;
+  const PreStageSettings module_prestages = PreStages;
+  std::vector<int16_t> own_lut(kGammaLutEntries, kUntouched);
+  FilterParameters own;
+  own.gamma_cbcr_lut = own_lut.data();
+  PreStageSettings own_prestages;
+  tracks_[kTrackW3dyl] = 3;  // the module's records must not follow this
+  derive_filter_parameters(&filter_, 0, own, own_prestages);
+  EXPECT_EQ(FilterParams.w3dyl_threshold_upper, module_params.w3dyl_threshold_upper);
+  EXPECT_FLOAT_EQ(own.w3dyl_threshold_upper, 3 * 4 + 0.1f);
+  EXPECT_EQ(own.hue_sin, module_params.hue_sin);
+  EXPECT_EQ(own.hue_cos, module_params.hue_cos);
+  EXPECT_EQ(own_lut, lut_) << "the same gamma curve, in the caller's table";
+  EXPECT_EQ(own_prestages.mosquito_nr, module_prestages.mosquito_nr);
+  EXPECT_EQ(own_prestages.mosquito_nr_thresholds[kWideBuffers].t3, 80);
 }
 
 }  // namespace

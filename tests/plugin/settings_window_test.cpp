@@ -164,7 +164,7 @@ TEST(Lifecycle, ExitTwiceIsHarmlessAndSavingEmptiesTheSlots) {
   for (int32_t entry : FrameSlotCache) EXPECT_EQ(entry, kEmptySlot);
   EXPECT_EQ(host.exit(), 1);
   EXPECT_EQ(FilterParams.gamma_cbcr_lut, nullptr);
-  EXPECT_EQ(Planes.LumaSlotPlanesA, nullptr);
+  EXPECT_EQ(Buffers.planes().LumaSlotPlanesA, nullptr);
   EXPECT_EQ(host.exit(), 1);
 }
 

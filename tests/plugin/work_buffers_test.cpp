@@ -9,83 +9,80 @@
 
 namespace {
 
-void fill_slot_cache(int32_t value) {
-  for (int32_t& entry : FrameSlotCache) entry = value;
-}
+uintptr_t address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
-bool all_slots_empty() {
-  for (int32_t entry : FrameSlotCache)
-    if (entry != kEmptySlot) return false;
-  return true;
-}
-
-class WorkBuffers : public ::testing::Test {
- protected:
-  void TearDown() override {
-    set_allocation_hook(nullptr);
-    free_work_buffers();
-  }
-  void allocate(int32_t W, int32_t H, int32_t N) {
-    BufferWidth = W;
-    BufferHeight = H;
-    WindowCount = N;
-    ok_ = reallocate_work_buffers();
-  }
-  bool ok_ = false;
-};
-
-TEST_F(WorkBuffers, TotalSizesOfTheThreeGeometries) {
+TEST(WorkBuffers, TotalSizesOfTheThreeGeometries) {
   EXPECT_EQ(total_work_buffer_bytes(1952, 1120, 5), 188099328u);
   EXPECT_EQ(total_work_buffer_bytes(1952, 1120, 9), 328018688u);
   EXPECT_EQ(total_work_buffer_bytes(800, 512, 5), 35261184u);
 }
 
-TEST_F(WorkBuffers, SubBuffersAreAlignedAndLaidOutInAddressOrder) {
-  fill_slot_cache(7);
-  allocate(800, 512, 3);
-  ASSERT_TRUE(ok_);
-  EXPECT_TRUE(all_slots_empty());
-  const auto addr = [](const void* p) { return reinterpret_cast<uintptr_t>(p); };
-  EXPECT_EQ(addr(Planes.LumaSlotPlanesA) % 64, 0u);
-  EXPECT_EQ(addr(Planes.CbSlotPlanesA) % 64, 0u);
-  EXPECT_EQ(addr(Planes.CrSlotPlanesA) % 64, 0u);
-  EXPECT_EQ(addr(Planes.PartLineBuffers[0]) % 16, 0u);
-  EXPECT_EQ(addr(Planes.CbOutPlane) % 16, 0u);
+TEST(WorkBuffers, ViewsAreAlignedAndLaidOutInAddressOrder) {
+  WorkBuffers buffers;
+  ASSERT_TRUE(buffers.reallocate(800, 512, 3));
+  const WorkPlanes& p = buffers.planes();
+  EXPECT_EQ(p.W, 800);
+  EXPECT_EQ(p.N, 3);
+  EXPECT_EQ(address(p.LumaSlotPlanesA) % 64, 0u);
+  EXPECT_EQ(address(p.CbSlotPlanesA) % 64, 0u);
+  EXPECT_EQ(address(p.CrSlotPlanesA) % 64, 0u);
+  EXPECT_EQ(address(p.PartLineBuffers[0]) % 16, 0u);
+  EXPECT_EQ(address(p.CbOutPlane) % 16, 0u);
   const size_t plane = 3u * 512 * 800 * sizeof(float);
-  EXPECT_EQ(addr(Planes.LumaSlotPlanesB) - addr(Planes.LumaSlotPlanesA), plane);
-  EXPECT_EQ(addr(Planes.LumaWorkPlane) - addr(Planes.LumaSlotPlanesB), plane);
-  EXPECT_EQ(addr(Planes.CbSlotPlanesB) - addr(Planes.CbSlotPlanesA), plane / 2);
+  EXPECT_EQ(address(p.LumaSlotPlanesB) - address(p.LumaSlotPlanesA), plane);
+  EXPECT_EQ(address(p.LumaWorkPlane) - address(p.LumaSlotPlanesB), plane);
+  EXPECT_EQ(address(p.CbSlotPlanesB) - address(p.CbSlotPlanesA), plane / 2);
   for (int i = 1; i < 4; ++i) {
-    EXPECT_EQ(addr(Planes.PartLineBuffers[i]) - addr(Planes.PartLineBuffers[i - 1]), 800u * 2);
-    EXPECT_EQ(addr(Planes.LumaLineBuffers[i]) - addr(Planes.LumaLineBuffers[i - 1]), 800u * 4);
-    EXPECT_EQ(addr(Planes.CrLineBuffers[i]) - addr(Planes.CrLineBuffers[i - 1]), 512u * 4);
+    EXPECT_EQ(address(p.PartLineBuffers[i]) - address(p.PartLineBuffers[i - 1]), 800u * 2);
+    EXPECT_EQ(address(p.LumaLineBuffers[i]) - address(p.LumaLineBuffers[i - 1]), 800u * 4);
+    EXPECT_EQ(address(p.CrLineBuffers[i]) - address(p.CrLineBuffers[i - 1]), 512u * 4);
   }
+  EXPECT_EQ(buffers.slot(17).bytes, work_buffer_bytes(17, 800, 512, 3));
   // Fresh planes are zero-filled: nothing uninitialised reaches the passes.
-  EXPECT_EQ(Planes.LumaSlotPlanesA[12345], 0.0f);
-  EXPECT_EQ(Planes.CrOutPlane[511], 0);
+  EXPECT_EQ(p.LumaSlotPlanesA[12345], 0.0f);
+  EXPECT_EQ(p.CrOutPlane[511], 0);
 }
 
-TEST_F(WorkBuffers, FailedSlotLeavesTheOthersAllocatedAndReportsFalse) {
+TEST(WorkBuffers, FailedSlotLeavesTheOthersAllocatedAndReportsFalse) {
+  WorkBuffers buffers;
+  ASSERT_TRUE(buffers.allocate_scratch());
   // Refuse only the luma slot planes (the one block larger than 10 MB here).
   set_allocation_hook([](size_t bytes) { return bytes < 10u * 1024 * 1024; });
-  fill_slot_cache(3);
-  allocate(800, 512, 5);
-  EXPECT_FALSE(ok_);
-  EXPECT_TRUE(all_slots_empty());
-  EXPECT_EQ(WorkBufferTable[17 - 13].memory, nullptr);
-  EXPECT_EQ(Planes.LumaSlotPlanesA, nullptr);
-  EXPECT_NE(WorkBufferTable[18 - 13].memory, nullptr);
-  EXPECT_NE(Planes.CbSlotPlanesA, nullptr);
+  EXPECT_FALSE(buffers.reallocate(800, 512, 5));
   set_allocation_hook(nullptr);
-  allocate(800, 512, 5);
-  EXPECT_TRUE(ok_);
+  EXPECT_EQ(buffers.slot(17).memory, nullptr);
+  EXPECT_EQ(buffers.planes().LumaSlotPlanesA, nullptr);
+  EXPECT_EQ(buffers.planes().LumaWorkPlane, nullptr);
+  EXPECT_NE(buffers.slot(18).memory, nullptr);
+  EXPECT_NE(buffers.planes().CbSlotPlanesA, nullptr);
+  EXPECT_NE(buffers.planes().ScratchVectors[5], nullptr) << "the scratch vectors are kept";
+  EXPECT_TRUE(buffers.reallocate(800, 512, 5));
 }
 
-TEST_F(WorkBuffers, FreeingTwiceIsHarmless) {
-  allocate(800, 512, 3);
-  free_work_buffers();
-  free_work_buffers();
-  for (const WorkBufferSlot& slot : WorkBufferTable) EXPECT_EQ(slot.memory, nullptr);
+TEST(WorkBuffers, ReleasingTwiceIsHarmlessAndClearsEveryView) {
+  WorkBuffers buffers;
+  ASSERT_TRUE(buffers.allocate_scratch());
+  ASSERT_TRUE(buffers.reallocate(800, 512, 3));
+  buffers.release();
+  buffers.release();
+  for (int number = 13; number <= 21; ++number) EXPECT_EQ(buffers.slot(number).memory, nullptr);
+  EXPECT_EQ(buffers.planes().CrOutPlane, nullptr);
+  EXPECT_EQ(buffers.planes().ScratchVectors[0], nullptr);
+}
+
+// The module's reallocation empties the slot cache, also when it fails.
+TEST(ModuleBuffers, ReallocationEmptiesTheSlotCacheAlsoWhenItFails) {
+  BufferWidth = 800;
+  BufferHeight = 512;
+  WindowCount = 3;
+  for (bool fail : {false, true}) {
+    for (int32_t& entry : FrameSlotCache) entry = 7;
+    if (fail) set_allocation_hook([](size_t bytes) { return bytes < 10u * 1024 * 1024; });
+    EXPECT_EQ(reallocate_module_buffers(), !fail);
+    set_allocation_hook(nullptr);
+    for (int32_t entry : FrameSlotCache) EXPECT_EQ(entry, kEmptySlot) << "failing " << fail;
+  }
+  Buffers.release();
 }
 
 }  // namespace

@@ -1,17 +1,19 @@
-// The block noise reduction's fast form (block_nr_rows: the SSE2 row kernel
-// where it applies) against its plain form, bit for bit: natural and extreme
-// luma ranges (the kernel declines rows whose luma spans more than 32767),
-// skin tones, both field modes, anime mode, widths whose interior is not a
-// multiple of eight, and thresholds inside and outside the kernel's range.
+// The block noise reduction at every kernel level against the plain level,
+// bit for bit: natural and extreme luma ranges (the SSE2 form hands rows whose
+// luma spans more than 32767 to the plain form), skin tones, both field modes,
+// anime mode, widths whose interior is not a multiple of eight, and
+// thresholds inside and outside the SSE2 form's 16-bit range.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "plugin/kernel_level.h"
 #include "prefilter/block_nr.h"
+#include "support/kernel_levels.h"
 #include "test_frames.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include "engine/x86/block_nr_sse3.h"
+#include "prefilter/x86/block_nr_sse2.h"
 #endif
 
 namespace {
@@ -37,8 +39,8 @@ TestFrame frame(int32_t w, int32_t h, uint32_t seed, int32_t wild_row) {
   return f;
 }
 
-TestFrame run(void (*rows)(const BlockNrJob&, int32_t, int32_t), const TestFrame& src, int32_t t1,
-              int32_t t2, int32_t f, bool anime) {
+TestFrame run(const EngineKernels& kernels, const TestFrame& src, int32_t t1, int32_t t2,
+              int32_t f, bool anime) {
   TestFrame dst = prefilter_test::guard_frame(src);
   BlockNrJob job;
   job.src = src.data();
@@ -50,54 +52,69 @@ TestFrame run(void (*rows)(const BlockNrJob&, int32_t, int32_t), const TestFrame
   job.t1 = t1;
   job.t2 = t2;
   job.anime = anime;
-  job.simd_level = 2;
-  rows(job, 0, src.h);
+  job.kernels = &kernels;
+  block_nr_rows(job, 0, src.h);
   EXPECT_TRUE(prefilter_test::guards_intact(dst));
   return dst;
 }
 
-TEST(BlockNrForms, FastFormEqualsPlainForm) {
+TEST(BlockNrForms, EveryLevelEqualsThePlainLevel) {
   struct Thresholds {
     int32_t t1, t2;
   };
   const Thresholds thresholds[] = {{0, 0},     {80, 160},   {250, 500},    {104, 208},
                                    {-5, 10},   {1000, 30000}, {40000, 70000}};
-  uint32_t seed = 1;
-  for (int32_t w : {12, 21, 64, 100}) {
-    for (int32_t wild_row : {0, 5}) {
-      const TestFrame src = frame(w, 24, seed++, wild_row);
-      for (const Thresholds t : thresholds)
-        for (int32_t f : {1, 2})
-          for (bool anime : {false, true}) {
-            const TestFrame fast = run(block_nr_rows, src, t.t1, t.t2, f, anime);
-            const TestFrame plain = run(block_nr_rows_c, src, t.t1, t.t2, f, anime);
-            ASSERT_EQ(prefilter_test::count_differences(fast, plain), 0)
-                << "w " << w << " wild rows " << wild_row << " t1 " << t.t1 << " t2 " << t.t2
-                << " f " << f << " anime " << anime;
-          }
+  const EngineKernels plain = engine_kernels(KernelLevel::kPlain);
+  for (KernelLevel level : runnable_kernel_levels()) {
+    if (level == KernelLevel::kPlain) continue;
+    const EngineKernels kernels = engine_kernels(level);
+    // The SSE3 level brings the SSE2 form; comparing the plain form with
+    // itself would prove nothing.
+    if (level >= KernelLevel::kSse3) {
+      ASSERT_NE(kernels.block_nr_luma, plain.block_nr_luma);
+    }
+    uint32_t seed = 1;
+    for (int32_t w : {12, 21, 64, 100}) {
+      for (int32_t wild_row : {0, 5}) {
+        const TestFrame src = frame(w, 24, seed++, wild_row);
+        for (const Thresholds t : thresholds)
+          for (int32_t f : {1, 2})
+            for (bool anime : {false, true}) {
+              const TestFrame actual = run(kernels, src, t.t1, t.t2, f, anime);
+              const TestFrame expected = run(plain, src, t.t1, t.t2, f, anime);
+              ASSERT_EQ(prefilter_test::count_differences(actual, expected), 0)
+                  << kernel_level_name(level) << ": w " << w << " wild rows " << wild_row
+                  << " t1 " << t.t1 << " t2 " << t.t2 << " f " << f << " anime " << anime;
+            }
+      }
     }
   }
+  note_skipped_levels("block NR at the levels not run here");
 }
 
 #if defined(__i386__) || defined(__x86_64__)
-// The kernel really runs on rows of natural range (so the comparison above
-// covers it) and declines a row set whose luma spans more than 32767.
-TEST(BlockNrForms, KernelTakesNaturalRowsAndDeclinesWideOnes) {
-  if (!__builtin_cpu_supports("sse3")) GTEST_SKIP() << "no SSE3 here";
+// The SSE2 form computes rows of natural range itself (so the comparison
+// above covers it) and hands a row set whose luma spans more than 32767, or
+// thresholds beyond 16 bits, to the plain form.
+TEST(BlockNrForms, Sse2FormTakesNaturalRowsAndHandsOnWideOnes) {
+  if (highest_kernel_level() < KernelLevel::kSse3) {
+    GTEST_SKIP() << "the SSE3 level does not run here";
+  }
   int16_t luma[5][20];
   const int16_t* rows[5];
-  int16_t cb[16] = {}, cr[16] = {}, out[16];
-  const BlockNrThresholds t{80, 160, 16, 32, true};
+  const BlockNrThresholds t{80, 160, true};
   for (int r = 0; r < 5; ++r) {
     for (int32_t i = 0; i < 20; ++i) luma[r][i] = static_cast<int16_t>(1000 + 7 * ((r * 20 + i) % 5));
     rows[r] = luma[r] + 2;
   }
-  EXPECT_TRUE(block_nr_luma_sse3(rows, cb, cr, t, 16, out));
+  EXPECT_TRUE(block_nr_sse2_takes(rows, t, 16));
+  EXPECT_FALSE(block_nr_sse2_takes(rows, t, 7)) << "fewer than eight pixels";
+  EXPECT_FALSE(block_nr_sse2_takes(rows, BlockNrThresholds{80, 40000, true}, 16));
   luma[4][19] = 32767;
   luma[0][0] = -1;
-  EXPECT_FALSE(block_nr_luma_sse3(rows, cb, cr, t, 16, out));
+  EXPECT_FALSE(block_nr_sse2_takes(rows, t, 16));
   luma[0][0] = 0;
-  EXPECT_TRUE(block_nr_luma_sse3(rows, cb, cr, t, 16, out)) << "a span of exactly 32767 fits";
+  EXPECT_TRUE(block_nr_sse2_takes(rows, t, 16)) << "a span of exactly 32767 fits";
 }
 #endif
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/kernel_levels.h"
 #include "test_frames.h"
 
 namespace {
@@ -21,6 +22,7 @@ TestFrame run_block_nr(const TestFrame& src, int32_t t1, int32_t t2, int32_t fie
   job.t1 = t1;
   job.t2 = t2;
   job.anime = anime;
+  job.kernels = &highest_kernels();
   prefilter_test::run_in_stripes(job, workers, block_nr_rows);
   EXPECT_TRUE(prefilter_test::guards_intact(dst));
   return dst;

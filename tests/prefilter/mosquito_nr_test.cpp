@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/kernel_levels.h"
 #include "test_frames.h"
 
 namespace {
@@ -27,6 +28,7 @@ TestFrame run_mosquito(const TestFrame& cur, const TestFrame* prev, const TestFr
   job.h = cur.h;
   job.field_count = field_count;
   job.t3 = t3;
+  job.kernels = &highest_kernels();
   prefilter_test::run_in_stripes(job, workers, mosquito_nr_rows);
   EXPECT_TRUE(prefilter_test::guards_intact(dst));
   return dst;

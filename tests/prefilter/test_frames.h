@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/pixel.h"
-#include "prefilter/stripes.h"
+#include "engine/worker_rows.h"
 
 namespace prefilter_test {
 
@@ -74,8 +74,8 @@ inline void fill_noise(TestFrame& f, uint32_t seed, int32_t base, int32_t spread
 template <typename Job, typename RowFn>
 void run_in_stripes(const Job& job, int32_t workers, RowFn rows) {
   for (int32_t t = 0; t < workers; ++t) {
-    const RowStripe s = worker_row_stripe(t, workers, job.h);
-    rows(job, s.y0, s.y1);
+    const RowRange r = worker_rows(t, workers, job.h);
+    rows(job, r.begin, r.end);
   }
 }
 

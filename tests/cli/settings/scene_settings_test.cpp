@@ -43,7 +43,7 @@ TEST(SceneSettings, OptionsGivenOverrideThePresetOneByOne) {
   // Everything not given stays as chosen.
   EXPECT_EQ(s.tracks[kW3dyl], measured.tracks[kW3dyl]);
   EXPECT_EQ(s.tracks[kW3dcl], measured.tracks[kW3dcl]);
-  EXPECT_EQ(s.tracks[kFrameTrack], measured.tracks[kFrameTrack]);
+  EXPECT_EQ(s.tracks[kTrackFrame], measured.tracks[kTrackFrame]);
 
   // Without options, none is the table itself.
   EXPECT_EQ(with_command_line(preset_settings(Preset::kNone, table), given({})), table_settings(table));

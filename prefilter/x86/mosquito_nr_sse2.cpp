@@ -1,11 +1,12 @@
-// Level-2 vector form (SSE2 integer instructions) of the mosquito noise
-// reduction's luma filter, eight pixels per step.
+// SSE2 form of the mosquito noise reduction's row kernel, eight pixels per
+// step.
 //
 // The plain form costs each line (a, b) through the pixel's luma v as
 // |a + b - 2v| + |a - b| in 32 bits. When the luma of all rows involved spans
-// at most kMosquitoVectorSpan (the row check below), a - v, b - v and a - b
-// lie within the span, the two-row means of line 18 within one more, and
-// every cost below 3 x (span + 1) < 32767, so all of it is exact in 16 bits:
+// at most kMosquitoVectorSpan (the row check below; other runs go to the
+// plain form), a - v, b - v and a - b lie within the span, the two-row means
+// of line 18 within one more, and every cost below 3 x (span + 1) < 32767, so
+// all of it is exact in 16 bits:
 // - line 18's means trunc((c1 + c2 + 1) / 2) come from the unsigned rounding
 //   average of the samples offset by 32768, which is floor((c1 + c2 + 1) / 2),
 //   plus one where that is negative and c1 + c2 + 1 is odd;
@@ -19,13 +20,13 @@
 //   (whatever the thread's rounding mode), which is an integer or at least 1/6
 //   from one, so truncating it is exact. The result lies within the rows' span
 //   (or one above a negative maximum), so packing it to 16 bits keeps it.
-#include "engine/x86/mosquito_nr_sse3.h"
+#include "prefilter/x86/mosquito_nr_sse2.h"
 
 #include <emmintrin.h>
 
 #include <algorithm>
 
-#include "engine/x86/sse2_forms.h"
+#include "prefilter/x86/sse2_forms.h"
 
 namespace {
 
@@ -169,9 +170,16 @@ SSE2_FORM_INLINE void eight_pixels(const MosquitoRows& rows, __m128i start, int3
 
 }  // namespace
 
-SSE2_FORM bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost,
-                                            int32_t count, int16_t* out) {
-  if (count < 8 || !luma_span_fits(rows, count)) return false;
+SSE2_FORM bool mosquito_nr_sse2_takes(const MosquitoRows& rows, int32_t count) {
+  return count >= 8 && luma_span_fits(rows, count);
+}
+
+SSE2_FORM void mosquito_nr_luma_sse2(const MosquitoRows& rows, int32_t best_cost,
+                                     int32_t count, int16_t* out) {
+  if (!mosquito_nr_sse2_takes(rows, count)) {
+    mosquito_nr_luma_c(rows, best_cost, count, out);
+    return;
+  }
   const int32_t clamped = best_cost < -32768 ? -32768 : (best_cost > 32767 ? 32767 : best_cost);
   const __m128i start = _mm_set1_epi16(static_cast<int16_t>(clamped));
   // The last group overlaps the one before when count is not a multiple of
@@ -179,5 +187,4 @@ SSE2_FORM bool mosquito_nr_luma_sse3(const MosquitoRows& rows, int32_t best_cost
   for (int32_t i = 0; i < count; i += 8) {
     eight_pixels(rows, start, std::min(i, count - 8), out);
   }
-  return true;
 }

@@ -1,5 +1,4 @@
-// Level-2 vector form (SSE2 integer instructions) of the block noise
-// reduction's luma filter, eight pixels per step.
+// SSE2 form of the block noise reduction's row kernel, eight pixels per step.
 //
 // The plain form subtracts the local mean m from the 25 luma values of the
 // 5x5 block, holds the results as int16 and compares the nine patches through
@@ -7,7 +6,8 @@
 // lies within 32767 of every other, no subtraction wraps, so each difference
 // of two reduced values equals the difference of the two luma values, and the
 // reduced values themselves fit in 16 bits. The row check below establishes
-// that for all pixels of the run; then:
+// that for all pixels of the run (other runs, and thresholds beyond 16 bits,
+// go to the plain form); then:
 // - patch differences |a - b| are formed from the luma directly in 16 bits;
 // - a neighbour's eight differences are summed with saturation: every term is
 //   non-negative, so the saturated sum is min(sum, 32767), and since t2 is at
@@ -19,13 +19,13 @@
 //   next integer unless it is one, so truncating it gives the integer quotient;
 // - the result m + q lies between the smallest and largest luma of the block,
 //   so packing it with signed saturation keeps it unchanged.
-#include "engine/x86/block_nr_sse3.h"
+#include "prefilter/x86/block_nr_sse2.h"
 
 #include <emmintrin.h>
 
 #include <algorithm>
 
-#include "engine/x86/sse2_forms.h"
+#include "prefilter/x86/sse2_forms.h"
 
 namespace {
 
@@ -146,10 +146,16 @@ SSE2_FORM_INLINE __m128i select(__m128i mask, __m128i a, __m128i b) {
   return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
+// The thresholds as the vector lanes hold them.
+struct Limits {
+  int16_t t1, t2;
+  int16_t skin_t1, skin_t2;
+  bool skin_tones;
+};
+
 // Eight pixels starting at column offset i of the run.
 SSE2_FORM_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* cb,
-                                          const int16_t* cr, const BlockNrThresholds& t,
-                                          int32_t i, int16_t* out) {
+                                   const int16_t* cr, const Limits& t, int32_t i, int16_t* out) {
   const Block block{rows, i};
 
   // Local mean: weight 8 on the pixel, 1 on its eight neighbours; 32 bits.
@@ -197,14 +203,26 @@ SSE2_FORM_INLINE void eight_pixels(const int16_t* const rows[5], const int16_t* 
 
 }  // namespace
 
-SSE2_FORM bool block_nr_luma_sse3(const int16_t* const rows[5], const int16_t* cb,
-                                         const int16_t* cr, const BlockNrThresholds& thresholds,
-                                         int32_t count, int16_t* out) {
-  if (count < 8 || !luma_span_fits(rows, count)) return false;
+SSE2_FORM bool block_nr_sse2_takes(const int16_t* const rows[5],
+                                   const BlockNrThresholds& thresholds, int32_t count) {
+  const auto fits_16_bits = [](int32_t t) { return t >= -32768 && t <= 32767; };
+  return count >= 8 && fits_16_bits(thresholds.t1) && fits_16_bits(thresholds.t2) &&
+         luma_span_fits(rows, count);
+}
+
+SSE2_FORM void block_nr_luma_sse2(const int16_t* const rows[5], const int16_t* cb,
+                                  const int16_t* cr, const BlockNrThresholds& thresholds,
+                                  int32_t count, int16_t* out) {
+  if (!block_nr_sse2_takes(rows, thresholds, count)) {
+    block_nr_luma_c(rows, cb, cr, thresholds, count, out);
+    return;
+  }
+  const Limits limits{static_cast<int16_t>(thresholds.t1), static_cast<int16_t>(thresholds.t2),
+                      static_cast<int16_t>(thresholds.t1 / 5),
+                      static_cast<int16_t>(thresholds.t2 / 5), thresholds.skin_tones};
   // The last group overlaps the one before when count is not a multiple of
   // eight; its pixels come out the same.
   for (int32_t i = 0; i < count; i += 8) {
-    eight_pixels(rows, cb, cr, thresholds, std::min(i, count - 8), out);
+    eight_pixels(rows, cb, cr, limits, std::min(i, count - 8), out);
   }
-  return true;
 }
