@@ -4,7 +4,9 @@
 # /bin/sh in a folder of its own for each host, under $STAND_IN_HOSTS, with
 # HOME set there. GNU parallel's transfers (rsync -e ssh) and its job
 # commands then go through it as they would go to another machine that
-# shares no folder with this one.
+# shares no folder with this one. SHELL is set as an ssh login sets it:
+# parallel's job wrapper runs the job with $SHELL, and the test runner may
+# have none.
 while [ $# -gt 0 ]; do
   case "$1" in
     -[bcDEeFIiJLlmOoPpQRSWw]) shift 2 ;;
@@ -18,4 +20,4 @@ shift
 [ "${1:-}" = "--" ] && shift
 home="${STAND_IN_HOSTS:?}/$host"
 mkdir -p "$home" && cd "$home" || exit 255
-HOME=$home exec /bin/sh -c "$*"
+HOME=$home SHELL=/bin/sh exec /bin/sh -c "$*"
