@@ -277,7 +277,8 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
   std::string motion_text;
   app.add_option("--motion", motion_text,
                  "motion-compensated window: off, global (the camera's translation, lined up to a fraction "
-                 "of a sample), auto (global where the scene's camera moves); default off")
+                 "of a sample), auto (global where the scene's camera moves; the default under every preset "
+                 "but none, where it is off)")
       ->type_name("M")
       ->group("Settings")
       ->check(CLI::IsMember({"off", "global", "auto"}));

@@ -161,6 +161,8 @@ void ClipAnalyser::measure(int64_t t) {
   if (a) {
     add_motion_blocks(a->planes[0], luma, motion_blocks_);
     shifts_.push_back(std::hypot(double(cur.shift.x), double(cur.shift.y)));
+    const Translation t = refine_translation(prev->pyramid, cur.pyramid, cur.shift);
+    speeds_.push_back(std::hypot(t.x, t.y));
   }
   chroma.join();
   ++scene.figures.frames;
@@ -195,6 +197,7 @@ void ClipAnalyser::close_measurement(Scene& scene) {
     f.motion = motion_blocks_.empty() ? 0.0 : double(moving) / double(motion_blocks_.size());
     f.residual_motion = temporal_[0].blocks() > 0 ? 1.0 - temporal_[0].share_within(2.0) : 0.0;
     f.camera_shift = median(shifts_);
+    f.camera_speed = median(speeds_);
   }
   scene.measured = true;
   for (int p = 0; p < 3; ++p) {
@@ -203,6 +206,7 @@ void ClipAnalyser::close_measurement(Scene& scene) {
   }
   motion_blocks_.clear();
   shifts_.clear();
+  speeds_.clear();
 }
 
 size_t ClipAnalyser::scene_index(int64_t f) const {

@@ -33,6 +33,10 @@ struct SceneFigures {
   double residual_motion = 0;
   // Median length of the camera's whole-sample shift per frame, in samples.
   double camera_shift = 0;
+  // Median length of the camera's translation per frame to a fraction of a
+  // sample. Objects moving over a still background draw it off zero too,
+  // by a few tenths.
+  double camera_speed = 0;
   int64_t frames = 0;              // frames measured
 };
 
@@ -99,4 +103,5 @@ class ClipAnalyser {
   BlockNoise temporal_[3], spatial_[3];
   std::vector<float> motion_blocks_;          // luma blocks' mean |difference|, uncompensated
   std::vector<double> shifts_;
+  std::vector<double> speeds_;  // to a fraction of a sample
 };

@@ -211,7 +211,10 @@ Translation refine_shift(const Plane& prev, const Plane& cur, Translation start,
 }
 
 Translation estimate_translation(const Pyramid& prev, const Pyramid& cur) {
-  const ShiftSearch whole = search_shift(prev, cur);
+  return refine_translation(prev, cur, search_shift(prev, cur));
+}
+
+Translation refine_translation(const Pyramid& prev, const Pyramid& cur, const ShiftSearch& whole) {
   Translation t{double(whole.x), double(whole.y)};
   if (prev.levels.size() > 1 && cur.levels.size() > 1) {
     Translation half = refine_shift(prev.levels[1], cur.levels[1], {t.x / 2, t.y / 2}, 8);

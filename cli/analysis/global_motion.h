@@ -52,6 +52,8 @@ Translation refine_shift(const Plane& prev, const Plane& cur, Translation start,
 // steps are not drawn towards where they start) and two last steps at full
 // size. Within about 0.02 samples on pans under noise of 1 to 10 codes.
 Translation estimate_translation(const Pyramid& prev, const Pyramid& cur);
+// The same from a whole-sample shift already found.
+Translation refine_translation(const Pyramid& prev, const Pyramid& cur, const ShiftSearch& whole);
 
 // Mean absolute difference between cur and prev shifted by (dx, dy) whole
 // samples, over their overlap; `step` samples every step-th row and column.

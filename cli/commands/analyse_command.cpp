@@ -54,13 +54,14 @@ class ScenePrinter {
                    (long long)format.frame_rate.num, (long long)format.frame_rate.den,
                    interlace_text(format.interlace), fields ? ", fields apart" : "");
       std::fprintf(out_, "%-6s %-15s %6s %6s %6s %7s %6s  %s\n", "scene", "frames", "Y", "Cb", "Cr",
-                   "motion", "shift", "settings");
+                   "motion", "speed", "settings");
     }
     std::fflush(out_);
   }
 
   void scene(int64_t index, const Scene& scene) {
-    Settings settings = auto_settings(scene.figures, table_settings(table_));
+    const bool follow = follows_camera(scene.figures);
+    Settings settings = auto_settings(scene.figures, table_settings(table_), follow);
     fit_window_to_scene(settings, scene.end - scene.first);
     const SceneFigures& f = scene.figures;
     if (json_) {
@@ -77,16 +78,23 @@ class ScenePrinter {
           {"motion", rounded(f.motion, 0.0001)},
           {"residual_motion", rounded(f.residual_motion, 0.0001)},
           {"camera_shift", rounded(f.camera_shift, 0.01)},
+          {"camera_speed", rounded(f.camera_speed, 0.001)},
+          {"follow_camera", follow},
           {"settings", {{"tracks", tracks}, {"checks", checks}}},
-          {"options", describe_settings(settings, table_)}};
+          {"options", options_text(settings, follow)}};
       std::fprintf(out_, "%s%s", index > 0 ? "," : "", j.dump().c_str());
     } else {
       const std::string frames = std::to_string(scene.first) + "-" + std::to_string(scene.end - 1);
       std::fprintf(out_, "%-6lld %-15s %6.2f %6.2f %6.2f %6.0f%% %6.1f  %s\n", (long long)(index + 1),
-                   frames.c_str(), f.noise[0], f.noise[1], f.noise[2], f.motion * 100, f.camera_shift,
-                   describe_settings(settings, table_).c_str());
+                   frames.c_str(), f.noise[0], f.noise[1], f.noise[2], f.motion * 100, f.camera_speed,
+                   options_text(settings, follow).c_str());
     }
     std::fflush(out_);
+  }
+
+  // The options that reproduce the scene's run (the window's choice too).
+  std::string options_text(const Settings& settings, bool follow) const {
+    return describe_settings(settings, table_) + (follow ? " --motion global" : " --motion off");
   }
 
   void end(int64_t frames) {

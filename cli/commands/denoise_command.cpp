@@ -44,9 +44,6 @@ constexpr int kWriteBehind = 2;
 
 // The widest temporal radius any scene may get.
 constexpr int kMaxRadius = 4;
-// The camera speed (samples per frame, median over the measured frames)
-// from which --motion auto lines the window up with the camera.
-constexpr double kCompensatedSpeed = 0.25;
 // Frames of a scene that its measurement comes from under `auto`.
 constexpr int kMeasuredFrames = 25;
 
@@ -178,15 +175,18 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   auto settings_for = [&](const Scene* scene, bool compensated = false) {
     return finish_settings(measuring && scene ? auto_settings(scene->figures, preset, compensated) : preset);
   };
-  // Motion compensation follows the camera measured frame by frame, so it
-  // needs the measuring path (not a plan's scenes, not the plain module).
-  // It costs several times the plain window, so it is asked for, not given.
-  const MotionMode motion = options.motion == MotionMode::kDefault ? MotionMode::kOff : options.motion;
-  if (motion != MotionMode::kOff && (!scenes || plan)) {
-    throw ToolError("--motion", plan ? "cannot follow the camera through a plan's scenes; give --motion off"
-                                     : "needs a preset that splits the clip into scenes (not none)", 2);
+  // Under every preset that splits the clip into scenes, --motion auto
+  // (the default) lines the window of a scene whose camera moves up with
+  // the camera; a plan carries that choice per scene.
+  const MotionMode motion =
+      options.motion == MotionMode::kDefault ? (scenes ? MotionMode::kAuto : MotionMode::kOff) : options.motion;
+  if (motion == MotionMode::kAuto && !scenes) {
+    throw ToolError("--motion", "auto needs a preset that measures the scenes (not none)", 2);
   }
   const bool tracking = motion != MotionMode::kOff;
+  auto plan_follows = [&](const PlannedScene& scene) {
+    return motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && scene.follow_camera);
+  };
   auto planned_settings = [&](const PlannedScene& scene) {
     return finish_settings(chosen_per_scene ? scene.settings : preset);
   };
@@ -201,8 +201,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     part.end = part.clip_frames < 0 ? options.range_end
                : options.range_end < 0 ? part.clip_frames
                                        : std::min(options.range_end, part.clip_frames);
-    part.settings = settings_digest(options, per_field,
-                                    !scenes ? "" : plan ? "plan " + plan_digest(*plan) : "measured");
+    // Parts join only when their windows were chosen alike.
+    const char* window_choice = motion == MotionMode::kGlobal ? " motion global"
+                                : motion == MotionMode::kAuto ? " motion auto"
+                                                              : "";
+    part.settings = settings_digest(
+        options, per_field, !scenes ? "" : (plan ? "plan " + plan_digest(*plan) : "measured") + window_choice);
     if (part.end < 0 || part.end > part.first) record = part_record_parameters(part);
   }
 
@@ -210,7 +214,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // first frame the window of its first frame reaches, through the last one
   // that of its last frame reaches, each within its scene. A regular file is
   // moved to the first without reading the frames before it.
-  int64_t read_first = 0, read_last = -1;
+  int64_t read_first = 0, read_last = -1, window_first = 0;
   if (plan && options.range_first < plan->frames) {
     auto reach = [&](const PlannedScene& scene) {
       Settings s = planned_settings(scene);
@@ -223,6 +227,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
         (options.range_end < 0 ? plan->frames : std::min(options.range_end, plan->frames)) - 1;
     const PlannedScene& last = plan->scene_of(last_written);
     read_last = std::min(last.end - 1, last_written + reach(last));
+    window_first = read_first;
     if (!input.seek_to_frame(read_first)) read_first = 0;
   }
 
@@ -237,9 +242,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   const PayloadLayout layout =
       input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels : PayloadLayout::kPlanarSamples;
   ClipAnalyser analyser(format, layout, scene_analysis_options(measuring, per_field));
-  MotionTrack track(format, layout, per_field);
-  CompensatedWindow compensated_window(source, track, per_field);
-  bool compensated = false;  // the scene's window follows the camera
+  bool compensated = !scenes && motion == MotionMode::kGlobal;  // the window follows the camera
   // The widest window any scene may get, and what the scenes' decisions
   // need after it: the cut decision of a frame reads the next one, and a
   // scene's measurement its first frames.
@@ -247,6 +250,13 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       int64_t(scenes && measuring && !options.track_given[kTrackFrame] ? kMaxRadius
                                                                          : settings_for(nullptr).tracks[kTrackFrame]) +
       kPreStageReach;
+  // The camera is tracked from the first frame a window of the run takes
+  // (where no analyser reads the frames, the frames before it are dropped
+  // unseen).
+  const int64_t track_first =
+      plan ? window_first : !scenes ? std::max<int64_t>(0, options.range_first - widest_margin) : 0;
+  MotionTrack track(format, layout, per_field, track_first);
+  CompensatedWindow compensated_window(source, track, per_field);
   // A run that stops reading early sees the clip end there: reading on far
   // enough that no decision about a frame it writes changes keeps a range
   // bit-identical to the same frames of a whole run.
@@ -330,10 +340,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       if (scene.first != scene_first) {
         if (scene_index < 0) scene_index = int64_t(&scene - plan->scenes.data()) - 1;
         const Scene shown{scene.first, scene.end, true, scene.figures};
+        compensated = plan_follows(scene);
         start_scene(planned_settings(scene), &shown, chosen_per_scene, scene.first, scene.end - scene.first);
       }
       window.set_scene(scene.first, scene.end - scene.first);
       scene_end = scene.end;
+      track.forget_before(std::max(scene.first, f - margin) + 1);
     } else if (scenes) {
       // The scene of f and whether it ends within the window: cut decisions
       // through f + widest_margin, and the scene's measurement.
@@ -351,23 +363,25 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       const Scene& scene = analyser.scenes()[index];
       if (scene.first != scene_first) {
         if (scene_index < 0) scene_index = analyser.scenes_before() + int64_t(index) - 1;
-        const int64_t measured_end =
-            std::min(scene.first + kMeasuredFrames, scene.end >= 0 ? scene.end : analyser.decided());
-        compensated = motion == MotionMode::kGlobal ||
-                      (motion == MotionMode::kAuto &&
-                       track.median_speed(scene.first, measured_end - 1) >= kCompensatedSpeed);
+        compensated = motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && follows_camera(scene.figures));
         start_scene(settings_for(&scene, compensated), &scene, measuring, scene.first,
                     scene.end >= 0 ? scene.end - scene.first : -1);
       }
       const int64_t end = scene.end >= 0 ? scene.end : analyser.decided();
       window.set_scene(scene.first, end - scene.first);
-      analyser.forget_before(f - widest_margin);
+      // (scene refers into the analyser's list, which forgetting shortens)
       track.forget_before(std::max(scene.first, f - widest_margin) + 1);
+      analyser.forget_before(f - widest_margin);
     }
     source.drop_before(std::max(f - margin, scene_first));
     // A plan knows where the scene ends; the frames after it are not read.
     const int64_t needed = plan ? std::min(f + margin, scene_end - 1) : saturating_add(f, margin);
     source.fill_through(needed);
+    // With a plan, or under none, no analyser reads the frames: the camera
+    // is tracked over the frames read here.
+    if ((plan || !scenes) && tracking) {
+      while (track.frames() <= std::min(needed, source.decoded() - 1)) track.add_frame(source.payload(track.frames()));
+    }
     if (plan && source.decoded() <= needed) {
       throw ToolError(options.input, "the clip ends after " + std::to_string(source.decoded()) +
                                          " frames; the plan " + options.settings_plan + " says it has " +

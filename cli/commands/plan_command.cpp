@@ -62,7 +62,8 @@ ClipPlan run_plan(const PlanOptions& options, std::FILE* out) {
     while (int64_t(plan.scenes.size()) - analyser.scenes_before() < int64_t(analyser.scenes().size())) {
       const Scene& scene = analyser.scenes()[plan.scenes.size() - size_t(analyser.scenes_before())];
       if (scene.end < 0 || !scene.measured) break;
-      plan.scenes.push_back({scene.first, scene.end, scene.figures, auto_settings(scene.figures, base)});
+      const bool follow = follows_camera(scene.figures);
+      plan.scenes.push_back({scene.first, scene.end, scene.figures, auto_settings(scene.figures, base, follow), follow});
     }
     analyser.forget_before(analyser.decided() - 1);
   };
@@ -95,7 +96,8 @@ ClipPlan run_plan(const PlanOptions& options, std::FILE* out) {
       Settings shown = scene.settings;
       fit_window_to_scene(shown, scene.end - scene.first);
       print_note("scene " + std::to_string(i + 1) + ", frames " + std::to_string(scene.first) + "-" +
-                 std::to_string(scene.end - 1) + ": " + describe_settings(shown, table));
+                 std::to_string(scene.end - 1) + ": " + describe_settings(shown, table) +
+                 (scene.follow_camera ? " --motion global" : " --motion off"));
     }
   }
   const std::string json = plan_to_json(plan, table);

@@ -1,6 +1,7 @@
 #include "cli/motion/compensated_window.h"
 
 #include <algorithm>
+#include <exception>
 #include <thread>
 
 #include "plugin/padded_frame.h"
@@ -35,9 +36,23 @@ void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre,
   auto work = [&](size_t from, std::vector<PIXEL_YC>& scratch) {
     for (size_t i = from; i < frames.size(); i += 2) move(frames[i], moved_[i], scratch);
   };
-  std::thread second([&] { work(1, scratch_[1]); });
-  work(0, scratch_[0]);
+  // The second thread is joined whatever either of them throws.
+  std::exception_ptr failed;
+  std::thread second([&] {
+    try {
+      work(1, scratch_[1]);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    work(0, scratch_[0]);
+  } catch (...) {
+    second.join();
+    throw;
+  }
   second.join();
+  if (failed) std::rethrow_exception(failed);
 }
 
 bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
-MotionTrack::MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields)
-    : format_(format), layout_(layout), fields_(fields) {}
+MotionTrack::MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields, int64_t first)
+    : format_(format), layout_(layout), fields_(fields), base_(first + 1), added_(first) {}
 
 void MotionTrack::add_frame(const uint8_t* payload) {
   auto pyramid = std::make_unique<Pyramid>(build_pyramid(luma_from_payload(format_, layout_, payload, fields_)));
@@ -20,7 +21,10 @@ void MotionTrack::add_frame(const uint8_t* payload) {
 }
 
 Translation MotionTrack::pair(int64_t t) const {
-  if (t < base_ || t - base_ >= int64_t(pairs_.size())) throw std::logic_error("MotionTrack: pair not held");
+  if (t < base_ || t - base_ >= int64_t(pairs_.size())) {
+    throw std::logic_error("MotionTrack: the pair ending at frame " + std::to_string(t) + " is not held (frames " +
+                           std::to_string(base_) + ".." + std::to_string(base_ + int64_t(pairs_.size()) - 1) + ")");
+  }
   return pairs_[size_t(t - base_)];
 }
 

@@ -14,11 +14,13 @@
 
 class MotionTrack {
  public:
-  MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields);
+  // The first frame added is clip frame `first` (a part of the clip read
+  // from there: a pair depends on its two frames only).
+  MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields, int64_t first = 0);
 
   // The next frame of the clip, as stored.
   void add_frame(const uint8_t* payload);
-  int64_t frames() const { return added_; }
+  int64_t frames() const { return added_; }  // the clip frame added next
 
   // The offset with which frame n lines up with frame f: f(x) ~ n(x - offset).
   // Both frames must be held (see forget_before) and should be of one scene.

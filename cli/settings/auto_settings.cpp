@@ -20,6 +20,14 @@ constexpr double kMovingCameraFactor = 10.0;
 // The camera counts as moving from this shift per frame (samples).
 constexpr double kMovingCameraShift = 0.5;
 
+// When the window follows the camera (see follows_camera): from this speed
+// always, from the lower one where what the translation leaves moving is at
+// most this share of what moves without it, or nearly nothing moves.
+constexpr double kFollowedSpeed = 0.5;
+constexpr double kFollowedSlowSpeed = 0.1;
+constexpr double kExplainedShare = 0.6;
+constexpr double kLittleMotion = 0.02;
+
 // The share of the factor kept at a given share of moving blocks: all of it
 // up to 15%, 70% at 60%, 40% at 85%, 15% when everything moves.
 double motion_scale(double motion) {
@@ -65,4 +73,10 @@ Settings auto_settings(const SceneFigures& figures, const Settings& base, bool c
   s.tracks[kW2dy] = 0;
   s.tracks[kW2dc] = 0;
   return s;
+}
+
+bool follows_camera(const SceneFigures& f) {
+  if (f.camera_speed >= kFollowedSpeed) return true;
+  if (f.camera_speed < kFollowedSlowSpeed) return false;
+  return f.motion < kLittleMotion || f.residual_motion <= kExplainedShare * f.motion;
 }

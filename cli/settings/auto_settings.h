@@ -14,3 +14,10 @@
 // scene counts as one from a still camera, with only the motion the
 // translation does not explain.
 Settings auto_settings(const SceneFigures& figures, const Settings& base, bool compensated = false);
+
+// Whether `--motion auto` lines a scene's window up with the camera: where
+// the camera moves by half a sample per frame or more, or by a tenth where
+// its translation explains most of what moves (a slow pan or a shaking
+// camera; objects moving over a still background draw the translation a few
+// tenths off zero, and lining their background up by it would cost).
+bool follows_camera(const SceneFigures& figures);

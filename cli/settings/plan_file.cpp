@@ -116,7 +116,10 @@ std::string plan_to_json(const ClipPlan& plan, const FILTER_DLL& table) {
                       {"noise", {{"y", rounded(f.noise[0], 0.001)}, {"cb", rounded(f.noise[1], 0.001)},
                                  {"cr", rounded(f.noise[2], 0.001)}}},
                       {"motion", rounded(f.motion, 0.0001)},
+                      {"residual_motion", rounded(f.residual_motion, 0.0001)},
                       {"camera_shift", rounded(f.camera_shift, 0.01)},
+                      {"camera_speed", rounded(f.camera_speed, 0.001)},
+                      {"follow_camera", scene.follow_camera},
                       {"settings", settings_json(scene.settings)},
                       {"options", describe_settings(shown, table)}});
   }
@@ -174,6 +177,8 @@ ClipPlan plan_from_json(const std::string& text, const std::string& name, const 
     if (scene.first != next) s.fail("starts at frame " + std::to_string(scene.first) + ", not " + std::to_string(next));
     if (scene.end <= scene.first) s.fail("ends before it starts");
     scene.settings = settings_from(s.object("settings"), table);
+    // Plans written before the window could follow the camera have no say.
+    scene.follow_camera = scenes[i].contains("follow_camera") && s.flag("follow_camera");
     next = scene.end;
     plan.scenes.push_back(scene);
   }
@@ -209,7 +214,7 @@ std::string plan_digest(const ClipPlan& plan) {
     text += std::to_string(scene.first) + ":" + std::to_string(scene.end);
     for (int v : scene.settings.tracks) text.append(" ").append(std::to_string(v));
     for (int i = 1; i < kCheckCount; ++i) text.append(" ").append(std::to_string(scene.settings.checks[size_t(i)]));
-    text += "\n";
+    text += scene.follow_camera ? " follow\n" : "\n";
   }
   return text_digest(text);
 }

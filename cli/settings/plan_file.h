@@ -29,6 +29,7 @@ struct PlannedScene {
   int64_t end = 0;
   SceneFigures figures;  // for people; a run does not use them
   Settings settings;     // the field check is left to the run
+  bool follow_camera = false;  // --motion auto lines the window up with the camera
 };
 
 struct ClipPlan {

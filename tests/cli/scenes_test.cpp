@@ -206,6 +206,21 @@ TEST(Scenes, TheCompensatedWindowFollowsTheCameraExactlyInEveryPart) {
     const auto part = frames_of(dir.file("part.y4m"));
     for (size_t i = 0; i < part.size(); ++i) EXPECT_TRUE(part[i] == all[size_t(first) + i]) << range << " frame " << i;
   }
+  // By default the pan is followed, and so it is by a part that takes the
+  // scene from a plan and tracks the camera over its own window only.
+  ASSERT_EQ(run_tool({"-q", dir.file("in.y4m"), dir.file("default.y4m")}).exit_status, 0);
+  EXPECT_TRUE(frames_of(dir.file("default.y4m")) == all) << "auto did not follow the pan";
+  ASSERT_EQ(run_tool({"plan", "-q", dir.file("in.y4m"), "--parts", "1", "--save", dir.file("plan.json")}).exit_status, 0);
+  EXPECT_NE(read_file(dir.file("plan.json")).find("\"follow_camera\": true"), std::string::npos);
+  ASSERT_EQ(run_tool({"-q", "--settings", dir.file("plan.json"), "--range", "6:9", dir.file("in.y4m"),
+                      dir.file("planned.y4m")}).exit_status, 0);
+  const auto planned = frames_of(dir.file("planned.y4m"));
+  ASSERT_EQ(planned.size(), 3u);
+  for (size_t i = 0; i < planned.size(); ++i) EXPECT_TRUE(planned[i] == all[6 + i]) << "planned frame " << 6 + i;
+  // A still camera is left as it is.
+  write_real_y4m(dir.file("still.y4m"), kW, kH, scene("dune", 14, 0, 4.0, 1));
+  ToolRun still = run_tool({dir.file("still.y4m"), dir.file("still_auto.y4m")});
+  EXPECT_NE(still.err.find("--motion off"), std::string::npos) << still.err;
 }
 
 }  // namespace
