@@ -20,11 +20,10 @@ constexpr double kMovingCameraFactor = 10.0;
 // The camera counts as moving from this shift per frame (samples).
 constexpr double kMovingCameraShift = 0.5;
 
-// When the window follows the camera (see follows_camera): from this speed
-// always, from the lower one where what the translation leaves moving is at
-// most this share of what moves without it, or nearly nothing moves.
-constexpr double kFollowedSpeed = 0.5;
-constexpr double kFollowedSlowSpeed = 0.1;
+// When the window follows the camera (see follows_camera): from this speed,
+// where what the translation leaves moving is at most this share of what
+// moves without it, or nearly nothing moves.
+constexpr double kFollowedSpeed = 0.1;
 constexpr double kExplainedShare = 0.6;
 constexpr double kLittleMotion = 0.02;
 
@@ -76,7 +75,6 @@ Settings auto_settings(const SceneFigures& figures, const Settings& base, bool c
 }
 
 bool follows_camera(const SceneFigures& f) {
-  if (f.camera_speed >= kFollowedSpeed) return true;
-  if (f.camera_speed < kFollowedSlowSpeed) return false;
+  if (f.camera_speed < kFollowedSpeed) return false;
   return f.motion < kLittleMotion || f.residual_motion <= kExplainedShare * f.motion;
 }

@@ -16,8 +16,9 @@
 Settings auto_settings(const SceneFigures& figures, const Settings& base, bool compensated = false);
 
 // Whether `--motion auto` lines a scene's window up with the camera: where
-// the camera moves by half a sample per frame or more, or by a tenth where
-// its translation explains most of what moves (a slow pan or a shaking
-// camera; objects moving over a still background draw the translation a few
-// tenths off zero, and lining their background up by it would cost).
+// the camera moves by a tenth of a sample per frame or more and its
+// translation explains most of what moves (or nearly nothing moves beyond
+// the noise: a slow pan, a shaking camera). Objects moving over a still
+// background draw the translation off zero, even by samples, but explain
+// little of the picture; lining their background up by it would cost.
 bool follows_camera(const SceneFigures& figures);

@@ -86,9 +86,8 @@ TEST(SceneSettings, ThresholdsPastTheTracksReachTheModuleScaled) {
 }  // namespace
 
 // Figures measured on the training clips: the window follows every camera
-// that moves, however slowly, but not objects that draw the translation a
-// few tenths off zero over a still background (following them cost 1.2 dB
-// there).
+// that moves, however slowly, but not objects that draw the translation off
+// zero over a still background (following them cost 1.1 to 1.2 dB there).
 TEST(AutoSettings, TheWindowFollowsTheCameraNotObjectsOverAStillOne) {
   auto figures = [](double speed, double motion, double residual) {
     SceneFigures f;
@@ -103,5 +102,6 @@ TEST(AutoSettings, TheWindowFollowsTheCameraNotObjectsOverAStillOne) {
   EXPECT_TRUE(follows_camera(figures(0.29, 0.0106, 0.0039)));  // a shaking camera
   EXPECT_FALSE(follows_camera(figures(0.29, 0.0697, 0.0462)));  // objects walking over a still shot
   EXPECT_FALSE(follows_camera(figures(0.28, 0.0983, 0.1056)));
+  EXPECT_FALSE(follows_camera(figures(1.50, 0.0419, 0.0345)));  // a large object read as a fast pan
   EXPECT_FALSE(follows_camera(figures(0.005, 0.0, 0.0)));       // a still shot
 }
