@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""The quality table of the README: quietloom's automatic settings against
-its `none` preset and ffmpeg's denoisers at their defaults, on the training
+"""The quality table of the README: quietloom's automatic settings (with the
+window following the camera, and without) against its `none` preset and ffmpeg's denoisers at their defaults, on the training
 clips (make_clips.py), as the mean PSNR-Y gain over the degraded input (dB)
 and the mean SSIM-Y of the output, per kind of clip and noise.
 
@@ -27,7 +27,7 @@ ROWS = [("still camera, noise 1-2", STILL, ["g1", "g2"]),
         ("moving camera, noise 5-10", MOVING, ["g5", "g10"]),
         ("MPEG-2 of the clean clip", STILL + MOVING, ["mpeg2"]),
         ("noise 3, then MPEG-2", STILL + MOVING, ["g3mpeg2"])]
-METHODS = [("auto", "ql"), ("none", "ql --preset none"), ("hqdn3d", "ff hqdn3d"),
+METHODS = [("auto", "ql"), ("auto, --motion off", "ql --motion off"), ("none", "ql --preset none"), ("hqdn3d", "ff hqdn3d"),
            ("atadenoise", "ff atadenoise"), ("vaguedenoiser", "ff vaguedenoiser")]
 
 

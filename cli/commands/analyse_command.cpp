@@ -85,7 +85,7 @@ class ScenePrinter {
       std::fprintf(out_, "%s%s", index > 0 ? "," : "", j.dump().c_str());
     } else {
       const std::string frames = std::to_string(scene.first) + "-" + std::to_string(scene.end - 1);
-      std::fprintf(out_, "%-6lld %-15s %6.2f %6.2f %6.2f %6.0f%% %6.1f  %s\n", (long long)(index + 1),
+      std::fprintf(out_, "%-6lld %-15s %6.2f %6.2f %6.2f %6.0f%% %6.2f  %s\n", (long long)(index + 1),
                    frames.c_str(), f.noise[0], f.noise[1], f.noise[2], f.motion * 100, f.camera_speed,
                    options_text(settings, follow).c_str());
     }
