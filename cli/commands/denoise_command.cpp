@@ -183,7 +183,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   if (motion == MotionMode::kAuto && !scenes) {
     throw ToolError("--motion", "auto needs a preset that measures the scenes (not none)", 2);
   }
-  const bool tracking = motion != MotionMode::kOff;
+  // Whether the scene lines print the window's choice.
+  const bool tracking = motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && (measuring || plan));
   auto plan_follows = [&](const PlannedScene& scene) {
     return motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && scene.follow_camera);
   };
@@ -214,7 +215,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // first frame the window of its first frame reaches, through the last one
   // that of its last frame reaches, each within its scene. A regular file is
   // moved to the first without reading the frames before it.
-  int64_t read_first = 0, read_last = -1, window_first = 0;
+  int64_t read_first = 0, read_last = -1;
   if (plan && options.range_first < plan->frames) {
     auto reach = [&](const PlannedScene& scene) {
       Settings s = planned_settings(scene);
@@ -227,7 +228,6 @@ RunSummary run_denoise(const DenoiseOptions& options) {
         (options.range_end < 0 ? plan->frames : std::min(options.range_end, plan->frames)) - 1;
     const PlannedScene& last = plan->scene_of(last_written);
     read_last = std::min(last.end - 1, last_written + reach(last));
-    window_first = read_first;
     if (!input.seek_to_frame(read_first)) read_first = 0;
   }
 
@@ -250,12 +250,10 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       int64_t(scenes && measuring && !options.track_given[kTrackFrame] ? kMaxRadius
                                                                          : settings_for(nullptr).tracks[kTrackFrame]) +
       kPreStageReach;
-  // The camera is tracked from the first frame a window of the run takes
-  // (where no analyser reads the frames, the frames before it are dropped
-  // unseen).
-  const int64_t track_first =
-      plan ? window_first : !scenes ? std::max<int64_t>(0, options.range_first - widest_margin) : 0;
-  MotionTrack track(format, layout, per_field, track_first);
+  // The camera is tracked over the windows that follow it only, from the
+  // frames the window holds: a pair depends on its two frames alone, so a
+  // track begun anywhere gives the same offsets.
+  MotionTrack track(format, layout, per_field);
   CompensatedWindow compensated_window(source, track, per_field);
   // A run that stops reading early sees the clip end there: reading on far
   // enough that no decision about a frame it writes changes keeps a range
@@ -284,7 +282,6 @@ RunSummary run_denoise(const DenoiseOptions& options) {
         break;
       }
       analyser.add_frame(source.payload(fed));
-      if (tracking) track.add_frame(source.payload(fed));
       ++fed;
       source.drop_before(std::min(keep_from, fed));
     }
@@ -345,7 +342,6 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       }
       window.set_scene(scene.first, scene.end - scene.first);
       scene_end = scene.end;
-      track.forget_before(std::max(scene.first, f - margin) + 1);
     } else if (scenes) {
       // The scene of f and whether it ends within the window: cut decisions
       // through f + widest_margin, and the scene's measurement.
@@ -369,19 +365,12 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       }
       const int64_t end = scene.end >= 0 ? scene.end : analyser.decided();
       window.set_scene(scene.first, end - scene.first);
-      // (scene refers into the analyser's list, which forgetting shortens)
-      track.forget_before(std::max(scene.first, f - widest_margin) + 1);
       analyser.forget_before(f - widest_margin);
     }
     source.drop_before(std::max(f - margin, scene_first));
     // A plan knows where the scene ends; the frames after it are not read.
     const int64_t needed = plan ? std::min(f + margin, scene_end - 1) : saturating_add(f, margin);
     source.fill_through(needed);
-    // With a plan, or under none, no analyser reads the frames: the camera
-    // is tracked over the frames read here.
-    if ((plan || !scenes) && tracking) {
-      while (track.frames() <= std::min(needed, source.decoded() - 1)) track.add_frame(source.payload(track.frames()));
-    }
     if (plan && source.decoded() <= needed) {
       throw ToolError(options.input, "the clip ends after " + std::to_string(source.decoded()) +
                                          " frames; the plan " + options.settings_plan + " says it has " +
@@ -398,6 +387,11 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     if (compensated) {
       // Every frame of the window is lined up with this centre: none that
       // the module or the host prepared for the last one may be used.
+      const int64_t lo = std::max(scene_first, f - margin);
+      const int64_t hi = std::min({f + margin, scene_first + window.frame_count() - 1, source.decoded() - 1});
+      if (track.frames() - 1 < lo) track = MotionTrack(format, layout, per_field, lo);
+      track.forget_before(lo + 1);
+      while (track.frames() <= hi) track.add_frame(source.payload(track.frames()));
       compensated_window.set_window(scene_first, window.frame_count(), f, margin - kPreStageReach);
       host.update(0);
       host.flush_filtering_cache();
