@@ -37,6 +37,13 @@ struct WorkPlanes {
 // Positions per chunk of the slot planes.
 constexpr int32_t kSlotChunk = 16;
 
+// How far ahead the temporal kernels ask for the slot planes' chunks. The
+// spatial pass writes the planes past the caches, so every chunk comes from
+// memory: asked for this far ahead, into every cache level, it has arrived
+// by the time it is read (measured: a non-temporal hint one chunk ahead left
+// the kernel waiting on its loads for most of its time).
+constexpr int32_t kPrefetchChunks = 8;
+
 // Element index of position p of slot s in a slot plane of window length n.
 inline int64_t slot_index(int64_t p, int32_t s, int32_t n) {
   return (p - p % kSlotChunk) * n + kSlotChunk * s + p % kSlotChunk;

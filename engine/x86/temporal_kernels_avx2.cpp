@@ -157,10 +157,9 @@ TEMPORAL_AVX2 void temporal_estimate_avx2(int32_t n, float threshold, float* out
     const int32_t within = q % kSlotChunk;
     const float* chunk = planes + static_cast<ptrdiff_t>(q - within) * kSlots;
     if (within == 0 || i == 0) {
-      // The next chunk of every slot, read once per frame: a non-temporal
-      // hint keeps it from displacing the line buffers.
-      const char* next = reinterpret_cast<const char*>(chunk + kSlotChunk * kSlots);
-      for (int32_t s = 0; s < kSlots; ++s) _mm_prefetch(next + 64 * s, _MM_HINT_NTA);
+      // The chunk kPrefetchChunks ahead, every slot's line of it.
+      const char* ahead = reinterpret_cast<const char*>(chunk + kPrefetchChunks * kSlotChunk * kSlots);
+      for (int32_t s = 0; s < kSlots; ++s) _mm_prefetch(ahead + 64 * s, _MM_HINT_T0);
     }
     if (within + 8 <= kSlotChunk && i + 8 <= n) {
       estimate<Wide, R, kFullFit>(chunk + within, slots, threshold, out + i);

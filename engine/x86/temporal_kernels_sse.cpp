@@ -53,10 +53,9 @@ void temporal_estimate_sse(int32_t n, float threshold, float* out, const float* 
     const int32_t within = q % kSlotChunk;
     const float* chunk = planes + static_cast<ptrdiff_t>(q - within) * kSlots;
     if (within == 0 || i == 0) {
-      // The next chunk's line of every slot, read once per frame: the
-      // non-temporal hint keeps it from displacing the line buffers.
-      const char* next = reinterpret_cast<const char*>(chunk + kSlotChunk * kSlots);
-      for (int32_t s = 0; s < kSlots; ++s) _mm_prefetch(next + 64 * s, _MM_HINT_NTA);
+      // The chunk kPrefetchChunks ahead, every slot's line of it.
+      const char* ahead = reinterpret_cast<const char*>(chunk + kPrefetchChunks * kSlotChunk * kSlots);
+      for (int32_t s = 0; s < kSlots; ++s) _mm_prefetch(ahead + 64 * s, _MM_HINT_T0);
     }
     const float* group = chunk + within;
     const __m128 x0 = _mm_load_ps(group + current);
