@@ -277,11 +277,12 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
   std::string motion_text;
   app.add_option("--motion", motion_text,
                  "motion-compensated window: off, global (the camera's translation, lined up to a fraction "
-                 "of a sample), auto (global where the scene's camera moves; the default under every preset "
+                 "of a sample), local (global, then 16x16 blocks moved by their own whole-sample vectors), "
+                 "auto (global where the scene's camera moves; the default under every preset "
                  "but none, where it is off)")
       ->type_name("M")
       ->group("Settings")
-      ->check(CLI::IsMember({"off", "global", "auto"}));
+      ->check(CLI::IsMember({"off", "global", "local", "auto"}));
   app.add_option("--strength", denoise.strength,
                  "factor on the noise thresholds of the settings (W3DYL, W3DYH, W2DY, W3DCL, W3DCH, "
                  "W2DC), beyond the tracks' range too [0.1..10, default 1]")
@@ -443,6 +444,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     for (int i = 0; i < kCheckCount; ++i) denoise.check_given[size_t(i)] = check_options[i]->count() > 0;
     denoise.motion = motion_text == "off"      ? MotionMode::kOff
                      : motion_text == "global" ? MotionMode::kGlobal
+                     : motion_text == "local"  ? MotionMode::kLocal
                      : motion_text == "auto"   ? MotionMode::kAuto
                                                : MotionMode::kDefault;
     denoise.preset = preset_text == "none"    ? Preset::kNone

@@ -37,7 +37,7 @@ const char* preset_name(Preset preset);
 // Motion compensation of the temporal window: none, the camera's
 // translation, or the translation where the scene's camera moves. Not given:
 // off.
-enum class MotionMode { kDefault, kOff, kGlobal, kAuto };
+enum class MotionMode { kDefault, kOff, kGlobal, kLocal, kAuto };
 
 struct FrameSize {
   int width = 0;

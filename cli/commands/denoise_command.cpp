@@ -184,9 +184,11 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     throw ToolError("--motion", "auto needs a preset that measures the scenes (not none)", 2);
   }
   // Whether the scene lines print the window's choice.
-  const bool tracking = motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && (measuring || plan));
+  // global and local follow the camera in every scene.
+  const bool every_scene = motion == MotionMode::kGlobal || motion == MotionMode::kLocal;
+  const bool tracking = every_scene || (motion == MotionMode::kAuto && (measuring || plan));
   auto plan_follows = [&](const PlannedScene& scene) {
-    return motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && scene.follow_camera);
+    return every_scene || (motion == MotionMode::kAuto && scene.follow_camera);
   };
   auto planned_settings = [&](const PlannedScene& scene) {
     return finish_settings(chosen_per_scene ? scene.settings : preset);
@@ -203,7 +205,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                : options.range_end < 0 ? part.clip_frames
                                        : std::min(options.range_end, part.clip_frames);
     // Parts join only when their windows were chosen alike.
-    const char* window_choice = motion == MotionMode::kGlobal ? " motion global"
+    const char* window_choice = motion == MotionMode::kGlobal  ? " motion global"
+                                : motion == MotionMode::kLocal ? " motion local"
                                 : motion == MotionMode::kAuto ? " motion auto"
                                                               : "";
     part.settings = settings_digest(
@@ -242,7 +245,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   const PayloadLayout layout =
       input.kind() == ClipKind::kYc48 ? PayloadLayout::kHostPixels : PayloadLayout::kPlanarSamples;
   ClipAnalyser analyser(format, layout, scene_analysis_options(measuring, per_field));
-  bool compensated = !scenes && motion == MotionMode::kGlobal;  // the window follows the camera
+  bool compensated = !scenes && every_scene;  // the window follows the camera
   // The widest window any scene may get, and what the scenes' decisions
   // need after it: the cut decision of a frame reads the next one, and a
   // scene's measurement its first frames.
@@ -254,7 +257,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // frames the window holds: a pair depends on its two frames alone, so a
   // track begun anywhere gives the same offsets.
   MotionTrack track(format, layout, per_field);
-  CompensatedWindow compensated_window(source, track, per_field);
+  CompensatedWindow compensated_window(source, track, per_field, motion == MotionMode::kLocal);
   // A run that stops reading early sees the clip end there: reading on far
   // enough that no decision about a frame it writes changes keeps a range
   // bit-identical to the same frames of a whole run.
@@ -314,7 +317,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     ++scene_index;
     if (!options.quiet && scene) {
       std::string chosen = describe_settings(s, *table);
-      if (tracking) chosen += compensated ? " --motion global" : " --motion off";
+      if (tracking) chosen += !compensated ? " --motion off" : motion == MotionMode::kLocal ? " --motion local" : " --motion global";
       print_note(scene_line(scene_index, *scene, measured, chosen));
     }
   };
@@ -359,7 +362,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
       const Scene& scene = analyser.scenes()[index];
       if (scene.first != scene_first) {
         if (scene_index < 0) scene_index = analyser.scenes_before() + int64_t(index) - 1;
-        compensated = motion == MotionMode::kGlobal || (motion == MotionMode::kAuto && follows_camera(scene.figures));
+        compensated = every_scene || (motion == MotionMode::kAuto && follows_camera(scene.figures));
         start_scene(settings_for(&scene, compensated), &scene, measuring, scene.first,
                     scene.end >= 0 ? scene.end - scene.first : -1);
       }

@@ -4,20 +4,30 @@
 #include <exception>
 #include <thread>
 
+#include "cli/motion/block_vectors.h"
 #include "plugin/padded_frame.h"
 
-CompensatedWindow::CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields)
-    : source_(source), track_(track), fields_(fields) {}
+CompensatedWindow::CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields, bool blocks)
+    : source_(source), track_(track), fields_(fields), blocks_(blocks) {}
 
-void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch) const {
+void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
+                             std::vector<PIXEL_YC>& translated) const {
   const int w = source_.width(), h = source_.height();
   scratch.resize(size_t(w) * size_t(h));
   into.pixels.resize(scratch.size());
   into.frame = frame;
   source_.convert_frame(frame, scratch.data(), w);
   const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
-  warp_frame(scratch.data(), centre_pixels_.data(), into.pixels.data(), geometry, track_.offset(frame, centre_),
-             fields_);
+  const Translation offset = track_.offset(frame, centre_);
+  if (!blocks_) {
+    warp_frame(scratch.data(), centre_pixels_.data(), into.pixels.data(), geometry, offset, fields_);
+    return;
+  }
+  translated.resize(scratch.size());
+  warp_frame(scratch.data(), centre_pixels_.data(), translated.data(), geometry, offset, fields_);
+  move_blocks(centre_pixels_.data(), translated.data(), into.pixels.data(), geometry.width, geometry.height, w,
+              fields_);
+  mirror_padding(into.pixels.data(), geometry);
 }
 
 void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre, int radius) {
@@ -34,7 +44,7 @@ void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre,
   }
   moved_.resize(frames.size());
   auto work = [&](size_t from, std::vector<PIXEL_YC>& scratch) {
-    for (size_t i = from; i < frames.size(); i += 2) move(frames[i], moved_[i], scratch);
+    for (size_t i = from; i < frames.size(); i += 2) move(frames[i], moved_[i], scratch, translated_[from]);
   };
   // The second thread is joined whatever either of them throws.
   std::exception_ptr failed;
@@ -64,7 +74,7 @@ bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {
     auto it = std::find_if(moved_.begin(), moved_.end(), [&](const Moved& m) { return m.frame == frame; });
     if (it == moved_.end()) {
       moved_.emplace_back();
-      move(frame, moved_.back(), scratch_[0]);
+      move(frame, moved_.back(), scratch_[0], translated_[0]);
       it = moved_.end() - 1;
     }
     pixels = it->pixels.data();

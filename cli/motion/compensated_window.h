@@ -15,7 +15,9 @@
 
 class CompensatedWindow : public FrameSource {
  public:
-  CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields);
+  // blocks: every frame is then moved again block by block (see
+  // block_vectors.h) after the camera's translation.
+  CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields, bool blocks = false);
 
   // The scene (as SceneWindow::set_scene) and the clip frame every other
   // frame is lined up with. The frames within `radius` of the centre (in the
@@ -32,14 +34,16 @@ class CompensatedWindow : public FrameSource {
   StreamingSource& source_;
   const MotionTrack& track_;
   bool fields_;
+  bool blocks_;
   int64_t first_ = 0, count_ = 0, centre_ = -1;
   struct Moved {
     int64_t frame = -1;
     std::vector<PIXEL_YC> pixels;  // width() x height(), rows width() apart
   };
-  void move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch) const;
+  void move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch, std::vector<PIXEL_YC>& translated) const;
 
   std::vector<PIXEL_YC> centre_pixels_;
   std::vector<Moved> moved_;               // the window's frames, lined up
   std::vector<PIXEL_YC> scratch_[2];
+  std::vector<PIXEL_YC> translated_[2];  // with blocks: the frame moved by the camera only
 };

@@ -216,8 +216,11 @@ void warp_frame(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, cons
                    ay, taps);
     }
   }
-  // The padding, mirrored about the last column and row as the clip's frames
-  // are.
+  mirror_padding(dst, g);
+}
+
+void mirror_padding(PIXEL_YC* dst, const WarpFrame& g) {
+  // Mirrored about the last column and row as the clip's frames are.
   for (int r = 0; r < g.height; ++r) {
     PIXEL_YC* row = dst + size_t(r) * size_t(g.dst_stride);
     for (int x = g.width; x < g.padded_width; ++x) row[x] = row[2 * g.width - 2 - x];

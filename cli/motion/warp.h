@@ -29,6 +29,10 @@ struct WarpFrame {
 void warp_frame(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& geometry,
                 Translation offset, bool fields, int taps = 4);
 
+// dst's padding (past width and height, within the padded size) mirrored
+// afresh from its picture.
+void mirror_padding(PIXEL_YC* dst, const WarpFrame& geometry);
+
 // The share of a white noise's variance that the interpolator keeps at the
 // offset's fractional part (1 for whole-sample shifts).
 double kept_noise_variance(Translation offset, int taps = 4);

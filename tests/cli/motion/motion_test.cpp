@@ -7,6 +7,7 @@
 #include <random>
 
 #include "cli/analysis/global_motion.h"
+#include "cli/motion/block_vectors.h"
 #include "cli/motion/warp.h"
 #include "support/real_content.h"
 
@@ -93,6 +94,49 @@ TEST(Warp, KeepsTheNoiseAndTakesNothingFromOutsideThePicture) {
   // Per field, each field moves within its own rows.
   warp_frame(src.data(), centre.data(), dst.data(), g, {0, 2}, true);
   for (int y = 2; y < h; ++y) ASSERT_EQ(dst[size_t(y) * w + 7].y, src[size_t(y - 2) * w + 7].y) << y;
+}
+
+TEST(BlockVectors, MoveWhatMovesOverAStillPictureAndNothingElse) {
+  // A real picture with a patch of another place of it pasted at (32, 16)
+  // in the centre and at (35, 14) in the moved frame: an object that moved
+  // by (3, -2) over a background that did not.
+  const RealPicture& p = real_picture("dune");
+  const int w = 96, h = 64;
+  auto frame = [&](int ox, int oy) {
+    std::vector<PIXEL_YC> f(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool object = x >= ox && x < ox + 32 && y >= oy && y < oy + 32;
+        const int sx = object ? x - ox + 120 : x + 10, sy = object ? y - oy + 60 : y + 10;
+        f[size_t(y) * w + x].y = int16_t(16 * p.planes[0][size_t(sy) * p.width + size_t(sx)]);
+      }
+    return f;
+  };
+  const std::vector<PIXEL_YC> centre = frame(32, 16), moved = frame(35, 14);
+  std::vector<PIXEL_YC> out(centre.size());
+  const BlockMoveStats stats = move_blocks(centre.data(), moved.data(), out.data(), w, h, w, false);
+  EXPECT_EQ(stats.blocks, 24);
+  // The four blocks wholly inside the object line up; the background, equal
+  // already, is left alone.
+  EXPECT_GE(stats.moved, 4);
+  EXPECT_LE(stats.moved, 8);
+  for (int y = 16; y < 48; ++y)
+    for (int x = 32; x < 64; ++x) ASSERT_EQ(out[size_t(y) * w + x].y, centre[size_t(y) * w + x].y) << x << "," << y;
+  for (int x = 0; x < w; ++x) ASSERT_EQ(out[size_t(60) * w + x].y, moved[size_t(60) * w + x].y);
+  // Per field only even vertical vectors are taken: an object two rows up
+  // still lines up, one a row further does not.
+  EXPECT_GE(move_blocks(centre.data(), moved.data(), out.data(), w, h, w, true).moved, 4);
+  EXPECT_EQ(out[size_t(20) * w + 40].y, centre[size_t(20) * w + 40].y);
+  const std::vector<PIXEL_YC> odd = frame(35, 13);
+  auto lined_up = [&](bool fields) {
+    move_blocks(centre.data(), odd.data(), out.data(), w, h, w, fields);
+    int n = 0;
+    for (int y = 16; y < 48; ++y)
+      for (int x = 32; x < 64; ++x) n += out[size_t(y) * w + x].y == centre[size_t(y) * w + x].y;
+    return n;
+  };
+  EXPECT_EQ(lined_up(false), 1024);
+  EXPECT_LT(lined_up(true), 512);
 }
 
 }  // namespace

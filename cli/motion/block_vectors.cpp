@@ -1,0 +1,90 @@
+#include "cli/motion/block_vectors.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kBlock = 16;
+// Vectors reach this far from the camera's, in whole samples; every one is
+// tried on every fourth row of the block, and the best is then weighed
+// against the camera's on every other row.
+constexpr int kReach = 4;
+// A vector of its own must bring the block's sum of differences below this
+// share of the camera's.
+constexpr int64_t kBetterNumerator = 4, kBetterDenominator = 5;
+
+// The luma plane, into a buffer kept by the calling thread (a fresh one
+// per frame would be fresh pages each time).
+void luma_of(const PIXEL_YC* frame, int width, int height, int stride, std::vector<int16_t>& luma) {
+  luma.resize(size_t(width) * size_t(height));
+  for (int y = 0; y < height; ++y) {
+    const PIXEL_YC* row = frame + size_t(y) * size_t(stride);
+    int16_t* out = luma.data() + size_t(y) * size_t(width);
+    for (int x = 0; x < width; ++x) out[x] = row[x].y;
+  }
+}
+
+// Sum of absolute differences of the block at (bx, by) of `a` and the block
+// displaced by (dx, dy) in `b`, over every `step`-th row of the block.
+#if defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+int64_t block_difference(const int16_t* a, const int16_t* b, int width, int bx, int by, int dx, int dy,
+                         int step) {
+  int64_t sum = 0;
+  for (int r = 0; r < kBlock; r += step) {
+    const int16_t* ra = a + size_t(by + r) * size_t(width) + size_t(bx);
+    const int16_t* rb = b + size_t(by + r + dy) * size_t(width) + size_t(bx + dx);
+    int32_t row = 0;
+    for (int x = 0; x < kBlock; ++x) row += std::abs(int32_t(ra[x]) - int32_t(rb[x]));
+    sum += row;
+  }
+  return sum;
+}
+
+}  // namespace
+
+BlockMoveStats move_blocks(const PIXEL_YC* centre, const PIXEL_YC* moved, PIXEL_YC* out, int width, int height,
+                           int stride, bool fields) {
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(moved + size_t(y) * size_t(stride), width, out + size_t(y) * size_t(stride));
+  }
+  BlockMoveStats stats;
+  thread_local std::vector<int16_t> a, b;
+  luma_of(centre, width, height, stride, a);
+  luma_of(moved, width, height, stride, b);
+  for (int by = 0; by + kBlock <= height; by += kBlock) {
+    for (int bx = 0; bx + kBlock <= width; bx += kBlock) {
+      ++stats.blocks;
+      auto inside = [&](int dx, int dy) {
+        return bx + dx >= 0 && bx + dx + kBlock <= width && by + dy >= 0 && by + dy + kBlock <= height;
+      };
+      int64_t best = block_difference(a.data(), b.data(), width, bx, by, 0, 0, 4);
+      int best_x = 0, best_y = 0;
+      for (int dy = -kReach; dy <= kReach; ++dy) {
+        if (fields && dy % 2 != 0) continue;  // odd rows would take the other field
+        for (int dx = -kReach; dx <= kReach; ++dx) {
+          if ((dx == 0 && dy == 0) || !inside(dx, dy)) continue;
+          const int64_t d = block_difference(a.data(), b.data(), width, bx, by, dx, dy, 4);
+          if (d < best) {
+            best = d;
+            best_x = dx;
+            best_y = dy;
+          }
+        }
+      }
+      if (best_x == 0 && best_y == 0) continue;
+      const int64_t own = block_difference(a.data(), b.data(), width, bx, by, 0, 0, 2);
+      const int64_t with = block_difference(a.data(), b.data(), width, bx, by, best_x, best_y, 2);
+      if (with * kBetterDenominator >= own * kBetterNumerator) continue;
+      ++stats.moved;
+      for (int r = 0; r < kBlock; ++r) {
+        std::copy_n(moved + size_t(by + r + best_y) * size_t(stride) + size_t(bx + best_x), kBlock,
+                    out + size_t(by + r) * size_t(stride) + size_t(bx));
+      }
+    }
+  }
+  return stats;
+}
