@@ -168,7 +168,11 @@ Translation refine_shift(const Plane& prev, const Plane& cur, Translation start,
   // Every other sample in each direction is plenty for one translation.
   constexpr int kStep = 2;
   const int w = cur.width, h = cur.height;
-  std::vector<float> gx(size_t(w) * size_t(h)), gy(gx.size());
+  // Kept by the thread from call to call (a run refines a shift for every
+  // frame); only the samples written here are read below.
+  thread_local std::vector<float> gx, gy;
+  gx.resize(size_t(w) * size_t(h));
+  gy.resize(gx.size());
   for (int y = 1; y + 1 < h; y += kStep) {
     for (int x = 1; x + 1 < w; x += kStep) {
       gx[size_t(y) * size_t(w) + size_t(x)] = 0.5f * (cur.at(x + 1, y) - cur.at(x - 1, y));
