@@ -1,11 +1,14 @@
 #include "cli/clip_io/pending_output.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,6 +24,14 @@ constexpr char kTempMark[] = ".quietloom-XXXXXX";
 size_t longest_name(const std::string& folder) {
   long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
   return limit > 0 ? size_t(limit) : size_t(NAME_MAX);
+}
+
+// `count` letters and digits, different from run to run and call to call.
+void random_name_part(char* out, int count) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 generator(std::random_device{}() ^ (uint64_t(getpid()) << 32) ^
+                                   uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int i = 0; i < count; ++i) out[i] = kLetters[generator() % (sizeof kLetters - 1)];
 }
 
 std::string write_failure(const std::string& what, int error) {
@@ -57,10 +68,25 @@ void PendingOutput::open_temporary() {
   std::string pattern = (path.parent_path() / hidden_name).string() + extension;
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  int fd = mkostemps(name.data(), int(extension.size()), O_CLOEXEC);
-  if (fd < 0) throw ToolError(target_.name, std::string("cannot create output: ") + std::strerror(errno));
+  // The name is made here rather than by mkstemps so that it can be handed
+  // to the signal handler before the file exists: a signal between creating
+  // the file and handing its name over would leave the file behind. A name
+  // that turns out to be taken is taken back before the next one is tried.
+  char* const marks = name.data() + (pattern.size() - extension.size() - 6);
+  int fd = -1;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && fd < 0 && error == EEXIST; ++attempt) {
+    random_name_part(marks, 6);
+    signal_handle_ = register_temp_path(name.data());
+    fd = ::open(name.data(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      error = errno;
+      unregister_temp_path(signal_handle_);
+      signal_handle_ = -1;
+    }
+  }
+  if (fd < 0) throw ToolError(target_.name, std::string("cannot create output: ") + std::strerror(error));
   write_path_ = name.data();
-  signal_handle_ = register_temp_path(write_path_.c_str());
   // mkstemps creates the file private to its owner; give it the permissions
   // of the file it replaces, or those an ordinary new file would have.
   mode_t mode = target_.mode;

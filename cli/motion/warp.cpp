@@ -7,7 +7,8 @@
 // The row loops are built twice where the processor may have AVX2, and the
 // loader picks the form. Nothing in them fuses a multiply with an add, so
 // both forms give the same samples.
-#if defined(__x86_64__) && defined(__linux__)
+// (GCC only: clang does not clone function templates.)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
 #define WARP_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define WARP_CLONES
