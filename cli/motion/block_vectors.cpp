@@ -4,6 +4,10 @@
 #include <climits>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int kBlock = 16;
@@ -15,31 +19,34 @@ constexpr int kReach = 4;
 // share of the camera's.
 constexpr int64_t kBetterNumerator = 4, kBetterDenominator = 5;
 
-// The luma plane, into a buffer kept by the calling thread (a fresh one
-// per frame would be fresh pages each time).
-void luma_of(const PIXEL_YC* frame, int width, int height, int stride, std::vector<int16_t>& luma) {
+// The luma plane as 8-bit codes (the host's units are 16 to a code), into a
+// buffer kept by the calling thread (a fresh one per frame would be fresh
+// pages each time). Eight bits are plenty to tell which vector matches.
+void luma_of(const PIXEL_YC* frame, int width, int height, int stride, std::vector<uint8_t>& luma) {
   luma.resize(size_t(width) * size_t(height));
   for (int y = 0; y < height; ++y) {
     const PIXEL_YC* row = frame + size_t(y) * size_t(stride);
-    int16_t* out = luma.data() + size_t(y) * size_t(width);
-    for (int x = 0; x < width; ++x) out[x] = row[x].y;
+    uint8_t* out = luma.data() + size_t(y) * size_t(width);
+    for (int x = 0; x < width; ++x) out[x] = uint8_t(std::clamp((int(row[x].y) + 8) >> 4, 0, 255));
   }
 }
 
 // Sum of absolute differences of the block at (bx, by) of `a` and the block
 // displaced by (dx, dy) in `b`, over every `step`-th row of the block.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-int64_t block_difference(const int16_t* a, const int16_t* b, int width, int bx, int by, int dx, int dy,
+int64_t block_difference(const uint8_t* a, const uint8_t* b, int width, int bx, int by, int dx, int dy,
                          int step) {
   int64_t sum = 0;
   for (int r = 0; r < kBlock; r += step) {
-    const int16_t* ra = a + size_t(by + r) * size_t(width) + size_t(bx);
-    const int16_t* rb = b + size_t(by + r + dy) * size_t(width) + size_t(bx + dx);
-    int32_t row = 0;
-    for (int x = 0; x < kBlock; ++x) row += std::abs(int32_t(ra[x]) - int32_t(rb[x]));
-    sum += row;
+    const uint8_t* ra = a + size_t(by + r) * size_t(width) + size_t(bx);
+    const uint8_t* rb = b + size_t(by + r + dy) * size_t(width) + size_t(bx + dx);
+#if defined(__SSE2__)
+    // One row of the block is sixteen codes: one sum of absolute differences.
+    const __m128i d = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ra)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rb)));
+    sum += _mm_cvtsi128_si32(d) + _mm_extract_epi16(d, 4);
+#else
+    for (int x = 0; x < kBlock; ++x) sum += std::abs(int(ra[x]) - int(rb[x]));
+#endif
   }
   return sum;
 }
@@ -52,7 +59,7 @@ BlockMoveStats move_blocks(const PIXEL_YC* centre, const PIXEL_YC* moved, PIXEL_
     std::copy_n(moved + size_t(y) * size_t(stride), width, out + size_t(y) * size_t(stride));
   }
   BlockMoveStats stats;
-  thread_local std::vector<int16_t> a, b;
+  thread_local std::vector<uint8_t> a, b;
   luma_of(centre, width, height, stride, a);
   luma_of(moved, width, height, stride, b);
   for (int by = 0; by + kBlock <= height; by += kBlock) {
