@@ -60,12 +60,30 @@ bool inside(const Axis& a, int i, int size) {
 // Nearest, halves away from zero, inside the int16 range. The file is built
 // without trapping maths, so that these selections run on vectors (the
 // values are finite sums of samples, and no trap is ever enabled).
-WARP_CLONES void to_samples(const float* __restrict v,
-                                                                  int16_t* __restrict out, int count) {
+inline int16_t to_sample(float v) {
+  float c = v < -32768.0f ? -32768.0f : v;
+  c = c > 32767.0f ? 32767.0f : c;
+  return int16_t(int(c + (c >= 0.0f ? 0.5f : -0.5f)));
+}
+
+// A row of pixels split into its three channels, and three rounded channels
+// merged into pixels: loops the compiler runs on vectors, shuffling the
+// packed pixels itself.
+WARP_CLONES void split_row(const PIXEL_YC* __restrict in, int count, float* __restrict y, float* __restrict cb,
+                           float* __restrict cr) {
   for (int x = 0; x < count; ++x) {
-    float c = v[x] < -32768.0f ? -32768.0f : v[x];
-    c = c > 32767.0f ? 32767.0f : c;
-    out[x] = int16_t(int(c + (c >= 0.0f ? 0.5f : -0.5f)));
+    y[x] = in[x].y;
+    cb[x] = in[x].cb;
+    cr[x] = in[x].cr;
+  }
+}
+
+WARP_CLONES void merge_row(const float* __restrict y, const float* __restrict cb, const float* __restrict cr,
+                           PIXEL_YC* __restrict out, int count) {
+  for (int x = 0; x < count; ++x) {
+    out[x].y = to_sample(y[x]);
+    out[x].cb = to_sample(cb[x]);
+    out[x].cr = to_sample(cr[x]);
   }
 }
 
@@ -121,7 +139,6 @@ struct WarpBuffers {
   std::vector<float> extended[3];   // one source row per channel, widened
   std::vector<float> horizontal[3];  // the picture moved along its rows
   std::vector<float> moved[3];       // one output row per channel
-  std::vector<int16_t> samples[3];   // and rounded
 };
 
 // Moves one picture (a frame, or a field: `rows` rows `row_step` apart from
@@ -138,7 +155,6 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
     b.extended[c].resize(size_t(line));
     b.horizontal[c].resize(size_t(rows) * size_t(width));
     b.moved[c].resize(size_t(width));
-    b.samples[c].resize(size_t(width));
   }
   // Horizontal: each row widened by its edge samples, so that the loop over
   // the row reads no sample it must clamp.
@@ -153,7 +169,7 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
       er[i] = p.cr;
     };
     for (int i = 0; i < pad; ++i) put(i, in[std::clamp(i - pad, 0, width - 1)]);
-    for (int x = 0; x < width; ++x) put(pad + x, in[x]);
+    split_row(in, width, ey + pad, eb + pad, er + pad);
     for (int i = pad + width; i < line; ++i) put(i, in[std::clamp(i - pad, 0, width - 1)]);
     for (int c = 0; c < 3; ++c) {
       float* h = b.horizontal[c].data() + size_t(r) * size_t(width);
@@ -191,12 +207,8 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
       filter_column(taps, taps_rows, ay.weights.data(), b.moved[c].data(), width);
       o[c] = b.moved[c].data();
     }
-    for (int c = 0; c < 3; ++c) to_samples(o[c] + x_first, b.samples[c].data(), x_end - x_first);
     std::copy_n(own, x_first, out);
-    for (int x = x_first; x < x_end; ++x) {
-      const size_t i = size_t(x - x_first);
-      out[x] = {b.samples[0][i], b.samples[1][i], b.samples[2][i]};
-    }
+    merge_row(o[0] + x_first, o[1] + x_first, o[2] + x_first, out + x_first, x_end - x_first);
     std::copy(own + x_end, own + width, out + x_end);
   }
 }
