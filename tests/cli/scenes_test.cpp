@@ -31,15 +31,15 @@ std::vector<std::string> frames_of(const std::string& path) {
 }
 
 std::vector<Payload> scene(const char* picture, int frames, int dx, double sigma, uint32_t seed) {
-  CutSpec spec;
-  spec.width = kW;
-  spec.height = kH;
-  spec.x = 40;
-  spec.y = 20;
-  spec.dx = dx;
-  spec.sigma = sigma;
-  spec.seed = seed;
-  return real_clip(real_picture(picture), frames, spec);
+  CameraShot shot;
+  shot.width = kW;
+  shot.height = kH;
+  shot.x = 40;
+  shot.y = 20;
+  shot.dx = dx;
+  shot.sigma = sigma;
+  shot.seed = seed;
+  return real_clip(real_picture(picture), frames, shot);
 }
 
 std::vector<Payload> joined(std::vector<Payload> a, const std::vector<Payload>& b) {

@@ -41,20 +41,20 @@ const RealPicture& real_picture(const std::string& name) {
   return it->second;
 }
 
-std::vector<Payload> real_clip(const RealPicture& picture, int frames, const CutSpec& spec) {
-  std::mt19937 rng(spec.seed);
+std::vector<Payload> real_clip(const RealPicture& picture, int frames, const CameraShot& shot) {
+  std::mt19937 rng(shot.seed);
   std::normal_distribution<double> gauss(0.0, 1.0);
   std::vector<Payload> clip;
   for (int t = 0; t < frames; ++t) {
     Payload out;
-    const int x0 = spec.x + spec.dx * t, y0 = spec.y + spec.dy * t;
+    const int x0 = shot.x + shot.dx * t, y0 = shot.y + shot.dy * t;
     for (int p = 0; p < 3; ++p) {
       const int s = p == 0 ? 0 : 1;
-      const int pw = picture.width >> s, w = spec.width >> s, h = spec.height >> s;
+      const int pw = picture.width >> s, w = shot.width >> s, h = shot.height >> s;
       for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
           const double v = picture.planes[p][size_t((y0 >> s) + y) * pw + size_t((x0 >> s) + x)] +
-                           (spec.sigma > 0 ? spec.sigma * gauss(rng) : 0.0);
+                           (shot.sigma > 0 ? shot.sigma * gauss(rng) : 0.0);
           out.push_back(uint8_t(std::lround(std::fmin(255.0, std::fmax(0.0, v)))));
         }
       }

@@ -18,7 +18,8 @@ const RealPicture& real_picture(const std::string& name);
 
 using Payload = std::vector<uint8_t>;
 
-struct CutSpec {
+// What a camera over the picture sees: its window, its motion, the noise.
+struct CameraShot {
   int width = 256, height = 160;  // even
   int x = 0, y = 0;               // window of frame 0
   int dx = 0, dy = 0;             // whole samples per frame (even keeps chroma aligned)
@@ -27,7 +28,7 @@ struct CutSpec {
 };
 
 // `frames` frames of the window moving over the picture.
-std::vector<Payload> real_clip(const RealPicture& picture, int frames, const CutSpec& spec);
+std::vector<Payload> real_clip(const RealPicture& picture, int frames, const CameraShot& shot);
 
 // Frames of a that fade into b over `steps` frames (b's frames follow).
 std::vector<Payload> cross_fade(const std::vector<Payload>& a, const std::vector<Payload>& b,

@@ -10,18 +10,18 @@
 
 namespace {
 
-VideoFormat format_of(const CutSpec& spec) {
+VideoFormat format_of(const CameraShot& shot) {
   VideoFormat f;
-  f.width = spec.width;
-  f.height = spec.height;
+  f.width = shot.width;
+  f.height = shot.height;
   f.chroma = ChromaFormat::k420;
   f.bit_depth = 8;
   f.interlace = Interlace::kProgressive;
   return f;
 }
 
-std::vector<Scene> analyse(const std::vector<Payload>& clip, const CutSpec& spec) {
-  ClipAnalyser analyser(format_of(spec), PayloadLayout::kPlanarSamples, AnalysisOptions{});
+std::vector<Scene> analyse(const std::vector<Payload>& clip, const CameraShot& shot) {
+  ClipAnalyser analyser(format_of(shot), PayloadLayout::kPlanarSamples, AnalysisOptions{});
   for (const Payload& frame : clip) analyser.add_frame(frame.data());
   analyser.finish();
   return analyser.scenes();
@@ -31,14 +31,14 @@ TEST(ClipAnalyser, ReadsTheNoiseOfEveryPlaneOverRealPictures) {
   for (const char* name : {"garden", "dune"}) {
     for (double sigma : {0.0, 1.0, 2.0, 5.0, 10.0}) {
       for (bool pan : {false, true}) {
-        CutSpec spec;
-        spec.x = 16;
-        spec.y = 8;
-        spec.dx = pan ? 6 : 0;
-        spec.dy = pan ? 2 : 0;
-        spec.sigma = sigma;
-        spec.seed = uint32_t(sigma * 10) + (pan ? 1 : 0);
-        const std::vector<Scene> scenes = analyse(real_clip(real_picture(name), 12, spec), spec);
+        CameraShot shot;
+        shot.x = 16;
+        shot.y = 8;
+        shot.dx = pan ? 6 : 0;
+        shot.dy = pan ? 2 : 0;
+        shot.sigma = sigma;
+        shot.seed = uint32_t(sigma * 10) + (pan ? 1 : 0);
+        const std::vector<Scene> scenes = analyse(real_clip(real_picture(name), 12, shot), shot);
         ASSERT_EQ(scenes.size(), 1u) << name;
         const SceneFigures& f = scenes[0].figures;
         for (int p = 0; p < 3; ++p) {
@@ -61,7 +61,7 @@ TEST(ClipAnalyser, ReadsTheNoiseOfEveryPlaneOverRealPictures) {
 }
 
 TEST(ClipAnalyser, FindsCutsButNotPansOrFades) {
-  CutSpec still, pan;
+  CameraShot still, pan;
   pan.dx = 4;
   pan.dy = 2;
   for (double sigma : {0.0, 2.0, 10.0}) {
