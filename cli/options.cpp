@@ -154,6 +154,19 @@ const char* preset_name(Preset preset) {
   return "?";
 }
 
+const char* motion_name(MotionMode motion) {
+  switch (motion) {
+    case MotionMode::kDefault: return "";
+    case MotionMode::kOff: return "off";
+    case MotionMode::kGlobal: return "global";
+    case MotionMode::kLocal: return "local";
+    case MotionMode::kAuto: return "auto";
+  }
+  return "?";
+}
+
+std::string motion_option(MotionMode motion) { return std::string(" --motion ") + motion_name(motion); }
+
 void check_filter_table(const FILTER_DLL& table) {
   if (table.track_n != kTrackCount || table.check_n != kCheckCount || !table.track_default ||
       !table.track_s || !table.track_e || !table.check_default) {
@@ -442,11 +455,9 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
     denoise.field_given = check_options[kCheckFieldMode]->count() > 0;
     for (int i = 0; i < kTrackCount; ++i) denoise.track_given[size_t(i)] = track_options[i]->count() > 0;
     for (int i = 0; i < kCheckCount; ++i) denoise.check_given[size_t(i)] = check_options[i]->count() > 0;
-    denoise.motion = motion_text == "off"      ? MotionMode::kOff
-                     : motion_text == "global" ? MotionMode::kGlobal
-                     : motion_text == "local"  ? MotionMode::kLocal
-                     : motion_text == "auto"   ? MotionMode::kAuto
-                                               : MotionMode::kDefault;
+    for (MotionMode m : {MotionMode::kOff, MotionMode::kGlobal, MotionMode::kLocal, MotionMode::kAuto}) {
+      if (motion_text == motion_name(m)) denoise.motion = m;
+    }
     denoise.preset = preset_text == "none"    ? Preset::kNone
                      : preset_text == "light" ? Preset::kLight
                      : preset_text == "strong" ? Preset::kStrong

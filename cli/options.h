@@ -35,9 +35,12 @@ enum class Preset { kAuto, kNone, kLight, kStrong };
 const char* preset_name(Preset preset);
 
 // Motion compensation of the temporal window: none, the camera's
-// translation, or the translation where the scene's camera moves. Not given:
-// off.
+// translation, that and a vector per block, or the translation where the
+// scene's camera moves. Not given: auto under every preset but none, where
+// it is off.
 enum class MotionMode { kDefault, kOff, kGlobal, kLocal, kAuto };
+const char* motion_name(MotionMode motion);  // as --motion takes it; "" for kDefault
+std::string motion_option(MotionMode motion);  // " --motion NAME", for the options a run prints
 
 struct FrameSize {
   int width = 0;

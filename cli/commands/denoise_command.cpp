@@ -183,10 +183,13 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   if (motion == MotionMode::kAuto && !scenes) {
     throw ToolError("--motion", "auto needs a preset that measures the scenes (not none)", 2);
   }
-  // Whether the scene lines print the window's choice.
-  // global and local follow the camera in every scene.
+  // global and local follow the camera in every scene; the scene lines say
+  // what each scene's window does wherever that can differ from scene to
+  // scene or was asked for.
   const bool every_scene = motion == MotionMode::kGlobal || motion == MotionMode::kLocal;
-  const bool tracking = every_scene || (motion == MotionMode::kAuto && (measuring || plan));
+  const bool show_window = every_scene || (motion == MotionMode::kAuto && (measuring || plan));
+  // What a followed window does: auto follows with the camera's translation.
+  const MotionMode following = motion == MotionMode::kLocal ? MotionMode::kLocal : MotionMode::kGlobal;
   auto plan_follows = [&](const PlannedScene& scene) {
     return every_scene || (motion == MotionMode::kAuto && scene.follow_camera);
   };
@@ -205,10 +208,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
                : options.range_end < 0 ? part.clip_frames
                                        : std::min(options.range_end, part.clip_frames);
     // Parts join only when their windows were chosen alike.
-    const char* window_choice = motion == MotionMode::kGlobal  ? " motion global"
-                                : motion == MotionMode::kLocal ? " motion local"
-                                : motion == MotionMode::kAuto ? " motion auto"
-                                                              : "";
+    const std::string window_choice = motion == MotionMode::kOff ? "" : std::string(" motion ") + motion_name(motion);
     part.settings = settings_digest(
         options, per_field, !scenes ? "" : (plan ? "plan " + plan_digest(*plan) : "measured") + window_choice);
     if (part.end < 0 || part.end > part.first) record = part_record_parameters(part);
@@ -317,7 +317,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     ++scene_index;
     if (!options.quiet && scene) {
       std::string chosen = describe_settings(s, *table);
-      if (tracking) chosen += !compensated ? " --motion off" : motion == MotionMode::kLocal ? " --motion local" : " --motion global";
+      if (show_window) chosen += motion_option(compensated ? following : MotionMode::kOff);
       print_note(scene_line(scene_index, *scene, measured, chosen));
     }
   };

@@ -1,10 +1,8 @@
 #include "cli/motion/motion_track.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 MotionTrack::MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields, int64_t first)
     : format_(format), layout_(layout), fields_(fields), base_(first + 1), added_(first) {}
@@ -38,17 +36,6 @@ Translation MotionTrack::offset(int64_t n, int64_t f) const {
   }
   if (n > f) sum = {-sum.x, -sum.y};
   return sum;
-}
-
-double MotionTrack::median_speed(int64_t first, int64_t last) const {
-  std::vector<double> speeds;
-  for (int64_t t = std::max(first + 1, base_); t <= last && t - base_ < int64_t(pairs_.size()); ++t) {
-    const Translation p = pair(t);
-    speeds.push_back(std::hypot(p.x, p.y));
-  }
-  if (speeds.empty()) return 0;
-  std::nth_element(speeds.begin(), speeds.begin() + ptrdiff_t(speeds.size() / 2), speeds.end());
-  return speeds[speeds.size() / 2];
 }
 
 void MotionTrack::forget_before(int64_t f) {

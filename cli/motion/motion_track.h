@@ -25,9 +25,6 @@ class MotionTrack {
   // The offset with which frame n lines up with frame f: f(x) ~ n(x - offset).
   // Both frames must be held (see forget_before) and should be of one scene.
   Translation offset(int64_t n, int64_t f) const;
-  // The median length of the per-frame translation over frames first+1 ..
-  // last (samples per frame).
-  double median_speed(int64_t first, int64_t last) const;
   // Translations before frame f are no longer needed.
   void forget_before(int64_t f);
 

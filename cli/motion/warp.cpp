@@ -92,9 +92,7 @@ WARP_CLONES void merge_row(const float* __restrict y, const float* __restrict cb
 // same operations eight lanes at a time (no fused multiply-add, so every
 // lane rounds as the plain form does).
 template <int kTaps>
-WARP_CLONES void filter_row(const float* __restrict e,
-                                                                  const float* __restrict w,
-                                                                  float* __restrict out, int width) {
+WARP_CLONES void filter_row(const float* __restrict e, const float* __restrict w, float* __restrict out, int width) {
   for (int x = 0; x < width; ++x) {
     float acc = 0.0f;
     for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * e[x + k];
@@ -103,9 +101,8 @@ WARP_CLONES void filter_row(const float* __restrict e,
 }
 
 template <int kTaps>
-WARP_CLONES void filter_column(const float* const* __restrict rows,
-                                                                     const float* __restrict w,
-                                                                     float* __restrict out, int width) {
+WARP_CLONES void filter_column(const float* const* __restrict rows, const float* __restrict w,
+                               float* __restrict out, int width) {
   for (int x = 0; x < width; ++x) {
     float acc = 0.0f;
     for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * rows[k][x];
@@ -168,9 +165,9 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
       eb[i] = p.cb;
       er[i] = p.cr;
     };
-    for (int i = 0; i < pad; ++i) put(i, in[std::clamp(i - pad, 0, width - 1)]);
+    for (int i = 0; i < pad; ++i) put(i, in[0]);
     split_row(in, width, ey + pad, eb + pad, er + pad);
-    for (int i = pad + width; i < line; ++i) put(i, in[std::clamp(i - pad, 0, width - 1)]);
+    for (int i = pad + width; i < line; ++i) put(i, in[width - 1]);
     for (int c = 0; c < 3; ++c) {
       float* h = b.horizontal[c].data() + size_t(r) * size_t(width);
       const float* e = b.extended[c].data() + pad + ax.whole;
