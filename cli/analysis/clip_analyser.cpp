@@ -161,8 +161,8 @@ void ClipAnalyser::measure(int64_t t) {
   if (a) {
     add_motion_blocks(a->planes[0], luma, motion_blocks_);
     shifts_.push_back(std::hypot(double(cur.shift.x), double(cur.shift.y)));
-    const Translation t = refine_translation(prev->pyramid, cur.pyramid, cur.shift);
-    speeds_.push_back(std::hypot(t.x, t.y));
+    const Translation camera = refine_translation(prev->pyramid, cur.pyramid, cur.shift);
+    speeds_.push_back(std::hypot(camera.x, camera.y));
   }
   chroma.join();
   ++scene.figures.frames;
