@@ -53,14 +53,19 @@ int64_t block_difference(const uint8_t* a, const uint8_t* b, int width, int bx, 
 
 }  // namespace
 
-BlockMoveStats move_blocks(const PIXEL_YC* centre, const PIXEL_YC* moved, PIXEL_YC* out, int width, int height,
-                           int stride, bool fields) {
+std::vector<uint8_t> matching_luma(const PIXEL_YC* frame, int width, int height, int stride) {
+  std::vector<uint8_t> luma;
+  luma_of(frame, width, height, stride, luma);
+  return luma;
+}
+
+BlockMoveStats move_blocks(const std::vector<uint8_t>& a, const PIXEL_YC* moved, PIXEL_YC* out, int width,
+                           int height, int stride, bool fields) {
   for (int y = 0; y < height; ++y) {
     std::copy_n(moved + size_t(y) * size_t(stride), width, out + size_t(y) * size_t(stride));
   }
   BlockMoveStats stats;
-  thread_local std::vector<uint8_t> a, b;
-  luma_of(centre, width, height, stride, a);
+  thread_local std::vector<uint8_t> b;
   luma_of(moved, width, height, stride, b);
   for (int by = 0; by + kBlock <= height; by += kBlock) {
     for (int bx = 0; bx + kBlock <= width; bx += kBlock) {

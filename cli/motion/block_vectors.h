@@ -20,9 +20,15 @@ struct BlockMoveStats {
   int64_t moved = 0;  // blocks that took a vector of their own
 };
 
-// out = moved with each block of the width x height picture displaced (rows
-// `stride` pixels apart; out's rows are written over the picture's width
-// only). With `fields` vertical vectors are even, so that every block keeps
-// to its own field. No vector takes samples from outside the picture.
-BlockMoveStats move_blocks(const PIXEL_YC* centre, const PIXEL_YC* moved, PIXEL_YC* out, int width, int height,
-                           int stride, bool fields);
+// The 8-bit luma plane the search compares (the host's units are 16 to a
+// code): made once for a window's centre and matched against every frame
+// of the window.
+std::vector<uint8_t> matching_luma(const PIXEL_YC* frame, int width, int height, int stride);
+
+// out = moved with each block of the width x height picture displaced to
+// match the centre whose matching_luma is given (rows `stride` pixels
+// apart; out's rows are written over the picture's width only). With
+// `fields` vertical vectors are even, so that every block keeps to its own
+// field. No vector takes samples from outside the picture.
+BlockMoveStats move_blocks(const std::vector<uint8_t>& centre_luma, const PIXEL_YC* moved, PIXEL_YC* out,
+                           int width, int height, int stride, bool fields);

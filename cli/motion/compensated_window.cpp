@@ -25,8 +25,7 @@ void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& 
   }
   translated.resize(scratch.size());
   warp_frame(scratch.data(), centre_pixels_.data(), translated.data(), geometry, offset, fields_);
-  move_blocks(centre_pixels_.data(), translated.data(), into.pixels.data(), geometry.width, geometry.height, w,
-              fields_);
+  move_blocks(centre_luma_, translated.data(), into.pixels.data(), geometry.width, geometry.height, w, fields_);
   mirror_padding(into.pixels.data(), geometry);
 }
 
@@ -37,6 +36,7 @@ void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre,
   const int w = source_.width(), h = source_.height();
   centre_pixels_.resize(size_t(w) * size_t(h));
   source_.convert_frame(centre, centre_pixels_.data(), w);
+  if (blocks_) centre_luma_ = matching_luma(centre_pixels_.data(), source_.clip_width(), source_.clip_height(), w);
   std::vector<int64_t> frames;
   for (int k = -radius; k <= radius; ++k) {
     const int64_t n = first + mirror_index(centre - first + k, int32_t(std::max<int64_t>(count, 1)));

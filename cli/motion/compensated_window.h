@@ -43,6 +43,7 @@ class CompensatedWindow : public FrameSource {
   void move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch, std::vector<PIXEL_YC>& translated) const;
 
   std::vector<PIXEL_YC> centre_pixels_;
+  std::vector<uint8_t> centre_luma_;       // with blocks: what they are matched against
   std::vector<Moved> moved_;               // the window's frames, lined up
   std::vector<PIXEL_YC> scratch_[2];
   std::vector<PIXEL_YC> translated_[2];  // with blocks: the frame moved by the camera only
