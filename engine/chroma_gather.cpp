@@ -2,18 +2,6 @@
 
 namespace {
 
-inline float adjusted_cb(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
-  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
-  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
-  return (cb * a.hue_cos) - (cr * a.hue_sin);
-}
-
-inline float adjusted_cr(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
-  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
-  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
-  return (cb * a.hue_sin) + (cr * a.hue_cos);
-}
-
 // Writes the padded column of one plane; `adjust` maps a pixel to its value.
 template <typename Adjust>
 void gather_plane(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,

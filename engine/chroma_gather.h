@@ -18,6 +18,21 @@ struct ChromaAdjustment {
   float hue_cos = 1;
 };
 
+// One pixel's Cb and Cr after the gains and the hue rotation, products and
+// sums in this order in every form. (Plain functions: the vector forms,
+// each compiled for its own instruction set, inline them.)
+inline float adjusted_cb(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
+  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
+  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
+  return (cb * a.hue_cos) - (cr * a.hue_sin);
+}
+
+inline float adjusted_cr(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
+  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
+  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
+  return (cb * a.hue_sin) + (cr * a.hue_cos);
+}
+
 // Both planes at once.
 using ChromaGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                                     int32_t bottom_pad, int32_t step, float* cb_out,

@@ -45,18 +45,6 @@ GATHER_AVX2_INLINE void adjusted8(const PIXEL_YC* first, __m256i offsets, const 
       _mm256_add_ps(_mm256_mul_ps(cb_gained, a.hue_sin), _mm256_mul_ps(cr_gained, a.hue_cos));
 }
 
-inline float adjusted_cb(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
-  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
-  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
-  return (cb * a.hue_cos) - (cr * a.hue_sin);
-}
-
-inline float adjusted_cr(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
-  const float cb = static_cast<float>(pixel.cb) * a.gain_cb;
-  const float cr = static_cast<float>(pixel.cr) * a.gain_cr;
-  return (cb * a.hue_sin) + (cr * a.hue_cos);
-}
-
 // The two-plane gather; either output may be null (that plane is skipped).
 GATHER_AVX2_INLINE void gather(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                                int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
