@@ -7,6 +7,7 @@
 #include "cli/analysis/clip_analyser.h"
 #include "cli/clip_io/clip_input.h"
 #include "cli/settings/auto_settings.h"
+#include "cli/settings/scene_json.h"
 #include "cli/settings/scene_settings.h"
 #include "cli/tool_error.h"
 #include "plugin/host_api.h"
@@ -26,8 +27,6 @@ const char* interlace_text(Interlace i) {
     default: return "not stated";
   }
 }
-
-double rounded(double v, double step) { return std::round(v / step) * step; }
 
 // Prints scenes in the chosen form as they become final.
 class ScenePrinter {
@@ -65,23 +64,11 @@ class ScenePrinter {
     fit_window_to_scene(settings, scene.end - scene.first);
     const SceneFigures& f = scene.figures;
     if (json_) {
-      nlohmann::json tracks, checks;
-      for (int i = 0; i < kTrackCount; ++i) tracks[kTrackOptionNames[i] + 2] = settings.tracks[size_t(i)];
-      for (int i = 1; i < kCheckCount; ++i) checks[kCheckOptionNames[i] + 2] = settings.checks[size_t(i)] == 1;
-      nlohmann::json j = {
-          {"first", scene.first},
-          {"last", scene.end - 1},
-          {"frames", scene.end - scene.first},
-          {"measured_frames", f.frames},
-          {"noise", {{"y", rounded(f.noise[0], 0.001)}, {"cb", rounded(f.noise[1], 0.001)},
-                     {"cr", rounded(f.noise[2], 0.001)}}},
-          {"motion", rounded(f.motion, 0.0001)},
-          {"residual_motion", rounded(f.residual_motion, 0.0001)},
-          {"camera_shift", rounded(f.camera_shift, 0.01)},
-          {"camera_speed", rounded(f.camera_speed, 0.001)},
-          {"follow_camera", follow},
-          {"settings", {{"tracks", tracks}, {"checks", checks}}},
-          {"options", options_text(settings, follow)}};
+      nlohmann::json j = {{"first", scene.first}, {"last", scene.end - 1}, {"frames", scene.end - scene.first}};
+      put_scene_figures(j, f);
+      j["follow_camera"] = follow;
+      j["settings"] = settings_json<nlohmann::json>(settings);
+      j["options"] = options_text(settings, follow);
       std::fprintf(out_, "%s%s", index > 0 ? "," : "", j.dump().c_str());
     } else {
       const std::string frames = std::to_string(scene.first) + "-" + std::to_string(scene.end - 1);

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/settings/scene_json.h"
 #include "cli/settings/settings_digest.h"
 #include "cli/tool_error.h"
 
@@ -30,8 +31,6 @@ const char* interlace_letter(Interlace i) {
   }
   return "";
 }
-
-double rounded(double v, double step) { return std::round(v / step) * step; }
 
 // Reads the members of one JSON object, naming the place of anything wrong.
 class Reader {
@@ -78,13 +77,6 @@ class Reader {
   std::string place_;
 };
 
-ordered settings_json(const Settings& s) {
-  ordered tracks = ordered::object(), checks = ordered::object();
-  for (int i = 0; i < kTrackCount; ++i) tracks[kTrackOptionNames[i] + 2] = s.tracks[size_t(i)];
-  for (int i = 1; i < kCheckCount; ++i) checks[kCheckOptionNames[i] + 2] = s.checks[size_t(i)] == 1;
-  return {{"tracks", tracks}, {"checks", checks}};
-}
-
 Settings settings_from(const Reader& r, const FILTER_DLL& table) {
   Settings s = table_settings(table);
   const Reader tracks = r.object("tracks"), checks = r.object("checks");
@@ -107,21 +99,14 @@ const PlannedScene& ClipPlan::scene_of(int64_t f) const {
 std::string plan_to_json(const ClipPlan& plan, const FILTER_DLL& table) {
   ordered scenes = ordered::array(), parts = ordered::array();
   for (const PlannedScene& scene : plan.scenes) {
-    const SceneFigures& f = scene.figures;
     Settings shown = scene.settings;
     fit_window_to_scene(shown, scene.end - scene.first);
-    scenes.push_back({{"first", scene.first},
-                      {"end", scene.end},
-                      {"measured_frames", f.frames},
-                      {"noise", {{"y", rounded(f.noise[0], 0.001)}, {"cb", rounded(f.noise[1], 0.001)},
-                                 {"cr", rounded(f.noise[2], 0.001)}}},
-                      {"motion", rounded(f.motion, 0.0001)},
-                      {"residual_motion", rounded(f.residual_motion, 0.0001)},
-                      {"camera_shift", rounded(f.camera_shift, 0.01)},
-                      {"camera_speed", rounded(f.camera_speed, 0.001)},
-                      {"follow_camera", scene.follow_camera},
-                      {"settings", settings_json(scene.settings)},
-                      {"options", describe_settings(shown, table)}});
+    ordered entry = {{"first", scene.first}, {"end", scene.end}};
+    put_scene_figures(entry, scene.figures);
+    entry["follow_camera"] = scene.follow_camera;
+    entry["settings"] = settings_json<ordered>(scene.settings);
+    entry["options"] = describe_settings(shown, table);
+    scenes.push_back(entry);
   }
   for (const FrameRange& part : plan.parts) parts.push_back({{"first", part.first}, {"end", part.end}});
   ordered j = {{"quietloom_plan", 1},
