@@ -9,12 +9,25 @@ pkgs=(cmake ninja-build g++ g++-multilib libgtest-dev googletest libbenchmark-de
       clang libclang-rt-14-dev
       g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 xvfb xauth
       parallel rsync)
+# A mirror that is part-way through a sync makes apt-get update fail on one
+# index while the rest are fine: try again, then go on with what was fetched
+# (the install that follows fails loudly if a package really is missing).
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    $sudo_cmd apt-get update -qq && return 0
+    echo "install_deps: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 5))
+  done
+  echo "install_deps: going on with the package lists apt-get could fetch" >&2
+}
+
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  $sudo_cmd apt-get update -qq
+  apt_update
   $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
 
@@ -34,8 +47,11 @@ if runs_32_bit; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       $sudo_cmd dpkg --add-architecture i386
     fi
-    $sudo_cmd apt-get update -qq
-    $sudo_cmd apt-get install -y -qq wine32:i386
+    apt_update
+    # Without it the 32-bit Windows check says it was skipped and why; the
+    # rest of the suite does not need it.
+    $sudo_cmd apt-get install -y -qq wine32:i386 ||
+      echo "install_deps: wine32:i386 could not be installed; the 32-bit Windows check will be skipped" >&2
   fi
 else
   echo "install_deps: this kernel runs no 32-bit program; 32-bit wine is not installed" \
