@@ -298,6 +298,19 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   RunSummary summary;
   int64_t scene_first = -1, scene_index = -1, scene_end = -1;
   int margin = 0;
+  // The compensated window of centre c in the current scene: the camera is
+  // tracked over every frame the module may ask for, within the scene and
+  // what has been decoded.
+  auto compensated_span = [&](int64_t c) {
+    WindowSpan span;
+    span.first = scene_first;
+    span.count = window.frame_count();
+    span.centre = c;
+    span.radius = margin - kPreStageReach;
+    span.first_tracked = std::max(scene_first, c - margin);
+    span.last_tracked = std::min({c + margin, scene_first + window.frame_count() - 1, source.decoded() - 1});
+    return span;
+  };
   // scene: the scene's figures, printed where `measured`.
   auto start_scene = [&](Settings s, const Scene* scene, bool measured, int64_t first, int64_t length) {
     const int radius_before = s.tracks[kTrackFrame];
@@ -390,19 +403,23 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     if (compensated) {
       // Every frame of the window is lined up with this centre: none that
       // the module or the host prepared for the last one may be used.
-      const int64_t lo = std::max(scene_first, f - margin);
-      const int64_t hi = std::min({f + margin, scene_first + window.frame_count() - 1, source.decoded() - 1});
-      if (track.frames() - 1 < lo) track = MotionTrack(format, layout, per_field, lo);
-      track.forget_before(lo + 1);
-      while (track.frames() <= hi) track.add_frame(source.payload(track.frames()));
-      compensated_window.set_window(scene_first, window.frame_count(), f, margin - kPreStageReach);
+      compensated_window.set_window(compensated_span(f));
       host.update(0);
       host.flush_filtering_cache();
+      // The next centre's window is lined up while the module renders this
+      // one (the source stays as it is until settle()).
+      const int64_t next = f + 1;
+      if (next < scene_first + window.frame_count() && next < source.decoded() &&
+          (options.range_end < 0 || next < options.range_end)) {
+        compensated_window.prepare(compensated_span(next));
+      }
     }
     FrameSource& shown = compensated ? static_cast<FrameSource&>(compensated_window) : window;
     // The writer's buffer is padded_width x padded height, the host's own
     // frame geometry, so the module renders straight into it.
-    if (!host.process_into(shown, int(f - scene_first), rendered)) {
+    const bool rendered_ok = host.process_into(shown, int(f - scene_first), rendered);
+    compensated_window.settle();
+    if (!rendered_ok) {
       throw ToolError(options.input, "the host could not render frame " + std::to_string(f));
     }
     if (source.window_fault() >= 0) {

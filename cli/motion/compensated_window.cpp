@@ -1,16 +1,22 @@
 #include "cli/motion/compensated_window.h"
 
 #include <algorithm>
-#include <exception>
-#include <thread>
+#include <utility>
 
 #include "cli/motion/block_vectors.h"
 #include "plugin/padded_frame.h"
 
-CompensatedWindow::CompensatedWindow(StreamingSource& source, const MotionTrack& track, bool fields, bool blocks)
+CompensatedWindow::CompensatedWindow(StreamingSource& source, MotionTrack& track, bool fields, bool blocks)
     : source_(source), track_(track), fields_(fields), blocks_(blocks) {}
 
-void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
+CompensatedWindow::~CompensatedWindow() {
+  try {
+    settle();
+  } catch (...) {
+  }
+}
+
+void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
                              std::vector<PIXEL_YC>& translated) const {
   const int w = source_.width(), h = source_.height();
   scratch.resize(size_t(w) * size_t(h));
@@ -18,64 +24,119 @@ void CompensatedWindow::move(int64_t frame, Moved& into, std::vector<PIXEL_YC>& 
   into.frame = frame;
   source_.convert_frame(frame, scratch.data(), w);
   const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
-  const Translation offset = track_.offset(frame, centre_);
+  const Translation offset = track_.offset(frame, window.span.centre);
   if (!blocks_) {
-    warp_frame(scratch.data(), centre_pixels_.data(), into.pixels.data(), geometry, offset, fields_);
+    warp_frame(scratch.data(), window.centre_pixels.data(), into.pixels.data(), geometry, offset, fields_);
     return;
   }
   translated.resize(scratch.size());
-  warp_frame(scratch.data(), centre_pixels_.data(), translated.data(), geometry, offset, fields_);
-  move_blocks(centre_luma_, translated.data(), into.pixels.data(), geometry.width, geometry.height, w, fields_);
+  warp_frame(scratch.data(), window.centre_pixels.data(), translated.data(), geometry, offset, fields_);
+  move_blocks(window.centre_luma, translated.data(), into.pixels.data(), geometry.width, geometry.height, w,
+              fields_);
   mirror_padding(into.pixels.data(), geometry);
 }
 
-void CompensatedWindow::set_window(int64_t first, int64_t count, int64_t centre, int radius) {
-  first_ = first;
-  count_ = count;
-  centre_ = centre;
-  const int w = source_.width(), h = source_.height();
-  centre_pixels_.resize(size_t(w) * size_t(h));
-  source_.convert_frame(centre, centre_pixels_.data(), w);
-  if (blocks_) centre_luma_ = matching_luma(centre_pixels_.data(), source_.clip_width(), source_.clip_height(), w);
+std::vector<int64_t> CompensatedWindow::window_frames(const WindowSpan& span) {
   std::vector<int64_t> frames;
-  for (int k = -radius; k <= radius; ++k) {
-    const int64_t n = first + mirror_index(centre - first + k, int32_t(std::max<int64_t>(count, 1)));
-    if (n != centre && std::find(frames.begin(), frames.end(), n) == frames.end()) frames.push_back(n);
+  const int32_t count = int32_t(std::max<int64_t>(span.count, 1));
+  for (int k = -span.radius; k <= span.radius; ++k) {
+    const int64_t n = span.first + mirror_index(span.centre - span.first + k, count);
+    if (n != span.centre && std::find(frames.begin(), frames.end(), n) == frames.end()) frames.push_back(n);
   }
-  moved_.resize(frames.size());
-  auto work = [&](size_t from, std::vector<PIXEL_YC>& scratch) {
-    for (size_t i = from; i < frames.size(); i += 2) move(frames[i], moved_[i], scratch, translated_[from]);
-  };
-  // The second thread is joined whatever either of them throws.
-  std::exception_ptr failed;
-  std::thread second([&] {
-    try {
-      work(1, scratch_[1]);
-    } catch (...) {
-      failed = std::current_exception();
+  return frames;
+}
+
+void CompensatedWindow::track_through(int64_t last) {
+  std::lock_guard lock(tracking_);
+  while (track_.frames() <= last) track_.add_frame(source_.payload(track_.frames()));
+}
+
+void CompensatedWindow::line_up(Lined& into, const WindowSpan& span) {
+  into.span = span;
+  const int w = source_.width(), h = source_.height();
+  into.centre_pixels.resize(size_t(w) * size_t(h));
+  source_.convert_frame(span.centre, into.centre_pixels.data(), w);
+  if (blocks_) {
+    into.centre_luma = matching_luma(into.centre_pixels.data(), source_.clip_width(), source_.clip_height(), w);
+  }
+  into.frames = window_frames(span);
+  const std::vector<int64_t>& frames = into.frames;
+  into.moved.resize(frames.size());
+  auto work = [&](size_t from) {
+    for (size_t i = from; i < frames.size(); i += 2) {
+      move(into, frames[i], into.moved[i], into.scratch[from], into.translated[from]);
     }
-  });
+  };
+  // The second thread is waited for whatever either of them throws.
+  second_.start([&] { work(1); });
   try {
-    work(0, scratch_[0]);
+    work(0);
   } catch (...) {
-    second.join();
+    try {
+      second_.wait();
+    } catch (...) {
+    }
     throw;
   }
-  second.join();
-  if (failed) std::rethrow_exception(failed);
+  second_.wait();
+}
+
+void CompensatedWindow::set_window(const WindowSpan& span) {
+  settle();
+  // What was prepared holds the same frames lined up with the same centre
+  // when it was asked for with the same centre and moved the same frames
+  // (the scene's known length and the frames decoded may have grown since,
+  // which changes neither).
+  const bool prepared = next_ready_ && next_.span.first == span.first && next_.span.centre == span.centre &&
+                        next_.span.radius == span.radius && next_.frames == window_frames(span);
+  next_ready_ = false;
+  if (track_.frames() - 1 < span.first_tracked) track_.restart(span.first_tracked);
+  track_.forget_before(span.first_tracked + 1);
+  if (prepared) {
+    std::swap(shown_, next_);
+    shown_.span = span;
+    return;
+  }
+  // The frames moved at once need the pairs through the last of them; the
+  // rest of the span is tracked when a frame there is asked for, or by the
+  // next window prepared.
+  const std::vector<int64_t> frames = window_frames(span);
+  int64_t last = span.centre;
+  for (int64_t n : frames) last = std::max(last, n);
+  track_through(std::min(last, span.last_tracked));
+  line_up(shown_, span);
+}
+
+void CompensatedWindow::prepare(const WindowSpan& span) {
+  settle();
+  next_ready_ = false;
+  if (track_.frames() - 1 < span.first_tracked) return;  // the track begins again there
+  preparing_ = true;
+  preparer_.start([this, span] {
+    track_through(span.last_tracked);
+    line_up(next_, span);
+  });
+}
+
+void CompensatedWindow::settle() {
+  if (!preparing_) return;
+  preparing_ = false;
+  preparer_.wait();
+  next_ready_ = true;
 }
 
 bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {
-  const int64_t frame = first_ + n;
+  const int64_t frame = shown_.span.first + n;
   if (!source_.holds(frame)) return source_.read_frame(int(frame), dst, stride);  // records the fault
   const int w = source_.width(), h = source_.height();
-  const PIXEL_YC* pixels = centre_pixels_.data();
-  if (frame != centre_) {
-    auto it = std::find_if(moved_.begin(), moved_.end(), [&](const Moved& m) { return m.frame == frame; });
-    if (it == moved_.end()) {
-      moved_.emplace_back();
-      move(frame, moved_.back(), scratch_[0], translated_[0]);
-      it = moved_.end() - 1;
+  const PIXEL_YC* pixels = shown_.centre_pixels.data();
+  if (frame != shown_.span.centre) {
+    auto it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [&](const Moved& m) { return m.frame == frame; });
+    if (it == shown_.moved.end()) {
+      track_through(std::max(frame, shown_.span.centre));
+      shown_.moved.emplace_back();
+      move(shown_, frame, shown_.moved.back(), shown_.scratch[0], shown_.translated[0]);
+      it = shown_.moved.end() - 1;
     }
     pixels = it->pixels.data();
   }

@@ -7,14 +7,30 @@
 MotionTrack::MotionTrack(const VideoFormat& format, PayloadLayout layout, bool fields, int64_t first)
     : format_(format), layout_(layout), fields_(fields), base_(first + 1), added_(first) {}
 
+void MotionTrack::restart(int64_t first) {
+  std::lock_guard lock(mutex_);
+  previous_.reset();
+  pairs_.clear();
+  base_ = first + 1;
+  added_ = first;
+}
+
+int64_t MotionTrack::frames() const {
+  std::lock_guard lock(mutex_);
+  return added_;
+}
+
 void MotionTrack::add_frame(const uint8_t* payload) {
   auto pyramid = std::make_unique<Pyramid>(build_pyramid(luma_from_payload(format_, layout_, payload, fields_)));
-  if (previous_) {
-    Translation t = estimate_translation(*previous_, *pyramid);
+  const bool paired = previous_ != nullptr;
+  Translation t;
+  if (paired) {
+    t = estimate_translation(*previous_, *pyramid);
     if (fields_) t.y *= 2;  // field rows to frame rows
-    pairs_.push_back(t);
   }
   previous_ = std::move(pyramid);
+  std::lock_guard lock(mutex_);
+  if (paired) pairs_.push_back(t);
   ++added_;
 }
 
@@ -27,6 +43,7 @@ Translation MotionTrack::pair(int64_t t) const {
 }
 
 Translation MotionTrack::offset(int64_t n, int64_t f) const {
+  std::lock_guard lock(mutex_);
   Translation sum;
   const int64_t lo = std::min(n, f), hi = std::max(n, f);
   for (int64_t t = lo + 1; t <= hi; ++t) {
@@ -39,6 +56,7 @@ Translation MotionTrack::offset(int64_t n, int64_t f) const {
 }
 
 void MotionTrack::forget_before(int64_t f) {
+  std::lock_guard lock(mutex_);
   while (!pairs_.empty() && base_ < f) {
     pairs_.pop_front();
     ++base_;

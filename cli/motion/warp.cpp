@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 // The row loops are built twice where the processor may have AVX2, and the
@@ -58,33 +59,33 @@ bool inside(const Axis& a, int i, int size) {
 }
 
 // Nearest, halves away from zero, inside the int16 range. The file is built
-// without trapping maths, so that these selections run on vectors (the
-// values are finite sums of samples, and no trap is ever enabled).
+// without trapping maths, so that this runs on vectors (the values are
+// finite sums of samples, and no trap is ever enabled). Adding a half with
+// the value's own sign and truncating rounds halves away from zero; for -0
+// it adds -0.5 instead of 0.5, which truncates to 0 all the same.
 inline int16_t to_sample(float v) {
-  float c = v < -32768.0f ? -32768.0f : v;
-  c = c > 32767.0f ? 32767.0f : c;
-  return int16_t(int(c + (c >= 0.0f ? 0.5f : -0.5f)));
+  const float c = std::min(std::max(v, -32768.0f), 32767.0f);
+  return int16_t(int(c + std::copysign(0.5f, c)));
 }
 
-// A row of pixels split into its three channels, and three rounded channels
-// merged into pixels: loops the compiler runs on vectors, shuffling the
-// packed pixels itself.
-WARP_CLONES void split_row(const PIXEL_YC* __restrict in, int count, float* __restrict y, float* __restrict cb,
-                           float* __restrict cr) {
-  for (int x = 0; x < count; ++x) {
-    y[x] = in[x].y;
-    cb[x] = in[x].cb;
-    cr[x] = in[x].cr;
-  }
+// The three channels of a pixel row are moved together as one row of
+// 3 x width samples, channel after channel within each pixel: the sample of
+// channel c at x lies at 3x + c, its neighbour along the row 3 samples on,
+// and the rows below hold it at the same place. Every channel sees the
+// same taps in the same order, so this gives the samples a loop per channel
+// would, without splitting the pixels apart and merging them again.
+static_assert(offsetof(PIXEL_YC, cb) == 2 && offsetof(PIXEL_YC, cr) == 4, "three packed int16 channels");
+constexpr int kChannels = 3;
+
+inline const int16_t* samples(const PIXEL_YC* p) { return reinterpret_cast<const int16_t*>(p); }
+inline int16_t* samples(PIXEL_YC* p) { return reinterpret_cast<int16_t*>(p); }
+
+WARP_CLONES void widen(const int16_t* __restrict in, int count, float* __restrict out) {
+  for (int i = 0; i < count; ++i) out[i] = in[i];
 }
 
-WARP_CLONES void merge_row(const float* __restrict y, const float* __restrict cb, const float* __restrict cr,
-                           PIXEL_YC* __restrict out, int count) {
-  for (int x = 0; x < count; ++x) {
-    out[x].y = to_sample(y[x]);
-    out[x].cb = to_sample(cb[x]);
-    out[x].cr = to_sample(cr[x]);
-  }
+WARP_CLONES void round_into(const float* __restrict in, int count, int16_t* __restrict out) {
+  for (int i = 0; i < count; ++i) out[i] = to_sample(in[i]);
 }
 
 // One output sample's taps summed in order from zero, kept in a register
@@ -92,40 +93,40 @@ WARP_CLONES void merge_row(const float* __restrict y, const float* __restrict cb
 // same operations eight lanes at a time (no fused multiply-add, so every
 // lane rounds as the plain form does).
 template <int kTaps>
-WARP_CLONES void filter_row(const float* __restrict e, const float* __restrict w, float* __restrict out, int width) {
-  for (int x = 0; x < width; ++x) {
+WARP_CLONES void filter_row(const float* __restrict e, const float* __restrict w, float* __restrict out, int count) {
+  for (int i = 0; i < count; ++i) {
     float acc = 0.0f;
-    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * e[x + k];
-    out[x] = acc;
+    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * e[i + kChannels * k];
+    out[i] = acc;
   }
 }
 
 template <int kTaps>
 WARP_CLONES void filter_column(const float* const* __restrict rows, const float* __restrict w,
-                               float* __restrict out, int width) {
-  for (int x = 0; x < width; ++x) {
+                               float* __restrict out, int count) {
+  for (int i = 0; i < count; ++i) {
     float acc = 0.0f;
-    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * rows[k][x];
-    out[x] = acc;
+    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * rows[k][i];
+    out[i] = acc;
   }
 }
 
-// e: the sample at whole offset 1 - taps from output sample 0.
-void filter_row(int taps, const float* e, const float* w, float* out, int width) {
+// e: the pixel at whole offset 1 - taps from output pixel 0; count samples.
+void filter_row(int taps, const float* e, const float* w, float* out, int count) {
   switch (taps) {
-    case 2: return filter_row<2>(e, w, out, width);
-    case 4: return filter_row<4>(e, w, out, width);
-    case 6: return filter_row<6>(e, w, out, width);
-    default: return filter_row<8>(e, w, out, width);
+    case 2: return filter_row<2>(e, w, out, count);
+    case 4: return filter_row<4>(e, w, out, count);
+    case 6: return filter_row<6>(e, w, out, count);
+    default: return filter_row<8>(e, w, out, count);
   }
 }
 
-void filter_column(int taps, const float* const* rows, const float* w, float* out, int width) {
+void filter_column(int taps, const float* const* rows, const float* w, float* out, int count) {
   switch (taps) {
-    case 2: return filter_column<2>(rows, w, out, width);
-    case 4: return filter_column<4>(rows, w, out, width);
-    case 6: return filter_column<6>(rows, w, out, width);
-    default: return filter_column<8>(rows, w, out, width);
+    case 2: return filter_column<2>(rows, w, out, count);
+    case 4: return filter_column<4>(rows, w, out, count);
+    case 6: return filter_column<6>(rows, w, out, count);
+    default: return filter_column<8>(rows, w, out, count);
   }
 }
 
@@ -133,49 +134,42 @@ void filter_column(int taps, const float* const* rows, const float* w, float* ou
 // eight frames per output frame, and fresh buffers of that size would be
 // fresh pages each time.
 struct WarpBuffers {
-  std::vector<float> extended[3];   // one source row per channel, widened
-  std::vector<float> horizontal[3];  // the picture moved along its rows
-  std::vector<float> moved[3];       // one output row per channel
+  std::vector<float> extended;    // one source row, widened at both ends
+  std::vector<float> horizontal;  // the picture moved along its rows
+  std::vector<float> moved;       // one output row
 };
 
 // Moves one picture (a frame, or a field: `rows` rows `row_step` apart from
-// `first_row`) of all three channels: first along each row into float
-// planes, then down the columns one output row at a time, which is rounded
-// into dst at once. Every output sample sums its taps in the same order,
-// so the result does not depend on how the rows are walked.
+// `first_row`): first along each row into a float plane, then down the
+// columns one output row at a time, which is rounded into dst at once.
+// Every output sample sums its taps in the same order, so the result does
+// not depend on how the rows are walked.
 void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, int width, int rows, int first_row,
                   int row_step, int src_stride, int dst_stride, const Axis& ax, const Axis& ay, int taps) {
   thread_local WarpBuffers b;
   const int pad = taps + 1 + std::abs(ax.whole);
-  const int line = width + 2 * pad;
-  for (int c = 0; c < 3; ++c) {
-    b.extended[c].resize(size_t(line));
-    b.horizontal[c].resize(size_t(rows) * size_t(width));
-    b.moved[c].resize(size_t(width));
-  }
-  // Horizontal: each row widened by its edge samples, so that the loop over
+  const int line = kChannels * width;
+  b.extended.resize(size_t(kChannels) * size_t(width + 2 * pad));
+  b.horizontal.resize(size_t(rows) * size_t(line));
+  b.moved.resize(size_t(line));
+  // Horizontal: each row widened by its edge pixels, so that the loop over
   // the row reads no sample it must clamp.
   for (int r = 0; r < rows; ++r) {
     const PIXEL_YC* in = src + size_t(first_row + r * row_step) * size_t(src_stride);
-    float* ey = b.extended[0].data();
-    float* eb = b.extended[1].data();
-    float* er = b.extended[2].data();
-    auto put = [&](int i, const PIXEL_YC& p) {
-      ey[i] = p.y;
-      eb[i] = p.cb;
-      er[i] = p.cr;
-    };
-    for (int i = 0; i < pad; ++i) put(i, in[0]);
-    split_row(in, width, ey + pad, eb + pad, er + pad);
-    for (int i = pad + width; i < line; ++i) put(i, in[width - 1]);
-    for (int c = 0; c < 3; ++c) {
-      float* h = b.horizontal[c].data() + size_t(r) * size_t(width);
-      const float* e = b.extended[c].data() + pad + ax.whole;
-      if (ax.weights.empty()) {
-        std::copy_n(e, width, h);
-        continue;
+    float* e = b.extended.data();
+    widen(samples(in), line, e + kChannels * pad);
+    for (int i = 0; i < pad; ++i) {
+      for (int c = 0; c < kChannels; ++c) {
+        e[kChannels * i + c] = e[kChannels * pad + c];
+        e[kChannels * (pad + width + i) + c] = e[kChannels * (pad + width - 1) + c];
       }
-      filter_row(taps, e + 1 - taps, ax.weights.data(), h, width);
+    }
+    float* h = b.horizontal.data() + size_t(r) * size_t(line);
+    const float* from = e + kChannels * (pad + ax.whole);
+    if (ax.weights.empty()) {
+      std::copy_n(from, line, h);
+    } else {
+      filter_row(taps, from + kChannels * (1 - taps), ax.weights.data(), h, line);
     }
   }
   // The columns whose source point lies inside the picture.
@@ -183,6 +177,7 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
   while (x_first < width && !inside(ax, x_first, width)) ++x_first;
   while (x_end > x_first && !inside(ax, x_end - 1, width)) --x_end;
   // Vertical, row by row from the clamped source rows, and into dst.
+  const float* plane = b.horizontal.data();
   for (int r = 0; r < rows; ++r) {
     const PIXEL_YC* own = centre + size_t(first_row + r * row_step) * size_t(src_stride);
     PIXEL_YC* out = dst + size_t(first_row + r * row_step) * size_t(dst_stride);
@@ -190,22 +185,19 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
       std::copy_n(own, width, out);
       continue;
     }
-    const float* o[3];
-    for (int c = 0; c < 3; ++c) {
-      const float* plane = b.horizontal[c].data();
-      if (ay.weights.empty()) {
-        o[c] = plane + size_t(std::clamp(r + ay.whole, 0, rows - 1)) * size_t(width);
-        continue;
-      }
+    const float* o;
+    if (ay.weights.empty()) {
+      o = plane + size_t(std::clamp(r + ay.whole, 0, rows - 1)) * size_t(line);
+    } else {
       const float* taps_rows[16];
       for (int k = 1 - taps; k <= taps; ++k) {
-        taps_rows[k + taps - 1] = plane + size_t(std::clamp(r + ay.whole + k, 0, rows - 1)) * size_t(width);
+        taps_rows[k + taps - 1] = plane + size_t(std::clamp(r + ay.whole + k, 0, rows - 1)) * size_t(line);
       }
-      filter_column(taps, taps_rows, ay.weights.data(), b.moved[c].data(), width);
-      o[c] = b.moved[c].data();
+      filter_column(taps, taps_rows, ay.weights.data(), b.moved.data(), line);
+      o = b.moved.data();
     }
     std::copy_n(own, x_first, out);
-    merge_row(o[0] + x_first, o[1] + x_first, o[2] + x_first, out + x_first, x_end - x_first);
+    round_into(o + kChannels * x_first, kChannels * (x_end - x_first), samples(out + x_first));
     std::copy(own + x_end, own + width, out + x_end);
   }
 }
