@@ -130,32 +130,40 @@ void filter_column(int taps, const float* const* rows, const float* w, float* ou
   }
 }
 
-// Work rows and planes of one thread, kept from call to call: a run moves
-// eight frames per output frame, and fresh buffers of that size would be
-// fresh pages each time.
+// Work rows of one thread, kept from call to call: a run moves eight frames
+// per output frame, and fresh buffers would be fresh pages each time.
 struct WarpBuffers {
-  std::vector<float> extended;    // one source row, widened at both ends
-  std::vector<float> horizontal;  // the picture moved along its rows
-  std::vector<float> moved;       // one output row
+  std::vector<float> extended;  // one source row, widened at both ends
+  // The source rows moved along the row that the output rows being made
+  // read: source row s in ring row s mod ring_rows, held[] saying which.
+  std::vector<float> ring;
+  std::vector<int> held;
+  std::vector<float> moved;  // one output row
 };
 
 // Moves one picture (a frame, or a field: `rows` rows `row_step` apart from
-// `first_row`): first along each row into a float plane, then down the
-// columns one output row at a time, which is rounded into dst at once.
-// Every output sample sums its taps in the same order, so the result does
-// not depend on how the rows are walked.
+// `first_row`): each output row from the source rows its column taps read,
+// each of those moved along the row once, when first read, into a ring of
+// as many rows as the taps span (so the rows stay in the cache). Every
+// output sample sums its taps in the same order, so the result does not
+// depend on how the rows are walked.
 void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, int width, int rows, int first_row,
                   int row_step, int src_stride, int dst_stride, const Axis& ax, const Axis& ay, int taps) {
   thread_local WarpBuffers b;
   const int pad = taps + 1 + std::abs(ax.whole);
   const int line = kChannels * width;
+  const int ring_rows = 2 * taps;
   b.extended.resize(size_t(kChannels) * size_t(width + 2 * pad));
-  b.horizontal.resize(size_t(rows) * size_t(line));
+  b.ring.resize(size_t(ring_rows) * size_t(line));
+  b.held.assign(size_t(ring_rows), -1);
   b.moved.resize(size_t(line));
-  // Horizontal: each row widened by its edge pixels, so that the loop over
-  // the row reads no sample it must clamp.
-  for (int r = 0; r < rows; ++r) {
-    const PIXEL_YC* in = src + size_t(first_row + r * row_step) * size_t(src_stride);
+  // Source row s moved along the row: widened by its edge pixels first, so
+  // that the loop over the row reads no sample it must clamp.
+  auto horizontal = [&](int s) -> const float* {
+    float* h = b.ring.data() + size_t(s % ring_rows) * size_t(line);
+    if (b.held[size_t(s % ring_rows)] == s) return h;
+    b.held[size_t(s % ring_rows)] = s;
+    const PIXEL_YC* in = src + size_t(first_row + s * row_step) * size_t(src_stride);
     float* e = b.extended.data();
     widen(samples(in), line, e + kChannels * pad);
     for (int i = 0; i < pad; ++i) {
@@ -164,20 +172,19 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
         e[kChannels * (pad + width + i) + c] = e[kChannels * (pad + width - 1) + c];
       }
     }
-    float* h = b.horizontal.data() + size_t(r) * size_t(line);
     const float* from = e + kChannels * (pad + ax.whole);
     if (ax.weights.empty()) {
       std::copy_n(from, line, h);
     } else {
       filter_row(taps, from + kChannels * (1 - taps), ax.weights.data(), h, line);
     }
-  }
+    return h;
+  };
   // The columns whose source point lies inside the picture.
   int x_first = 0, x_end = width;
   while (x_first < width && !inside(ax, x_first, width)) ++x_first;
   while (x_end > x_first && !inside(ax, x_end - 1, width)) --x_end;
-  // Vertical, row by row from the clamped source rows, and into dst.
-  const float* plane = b.horizontal.data();
+  // Down the columns, row by row from the clamped source rows, into dst.
   for (int r = 0; r < rows; ++r) {
     const PIXEL_YC* own = centre + size_t(first_row + r * row_step) * size_t(src_stride);
     PIXEL_YC* out = dst + size_t(first_row + r * row_step) * size_t(dst_stride);
@@ -187,11 +194,11 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
     }
     const float* o;
     if (ay.weights.empty()) {
-      o = plane + size_t(std::clamp(r + ay.whole, 0, rows - 1)) * size_t(line);
+      o = horizontal(std::clamp(r + ay.whole, 0, rows - 1));
     } else {
       const float* taps_rows[16];
       for (int k = 1 - taps; k <= taps; ++k) {
-        taps_rows[k + taps - 1] = plane + size_t(std::clamp(r + ay.whole + k, 0, rows - 1)) * size_t(line);
+        taps_rows[k + taps - 1] = horizontal(std::clamp(r + ay.whole + k, 0, rows - 1));
       }
       filter_column(taps, taps_rows, ay.weights.data(), b.moved.data(), line);
       o = b.moved.data();
