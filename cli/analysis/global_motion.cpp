@@ -148,59 +148,87 @@ ShiftSearch refine_to_full_size(const Pyramid& prev, const Pyramid& cur, ShiftSe
   return coarse;
 }
 
-namespace {
-
-// prev at (x - sx, y - sy), bilinear; the caller keeps the point inside.
-float sample_shifted(const Plane& prev, int x, int y, double sx, double sy) {
-  const double px = x - sx, py = y - sy;
-  const int ix = int(std::floor(px)), iy = int(std::floor(py));
-  const float fx = float(px - ix), fy = float(py - iy);
-  const float* r0 = prev.row(iy) + ix;
-  const float* r1 = prev.row(iy + 1) + ix;
-  return (r0[0] * (1 - fx) + r0[1] * fx) * (1 - fy) + (r1[0] * (1 - fx) + r1[1] * fx) * fy;
-}
-
-}  // namespace
-
 Translation refine_shift(const Plane& prev, const Plane& cur, Translation start, int steps) {
   // cur(x + u) ~ prev(x - t) gives cur(x) ~ prev(x - t - u): each step
   // solves for u with cur's own gradients, worked out once, and adds it to t.
-  // Every other sample in each direction is plenty for one translation.
-  constexpr int kStep = 2;
+  // Every other sample in each direction is plenty for one translation: the
+  // samples at odd x and y, whose gradients are kept side by side.
   const int w = cur.width, h = cur.height;
+  const int cw = w / 2;  // odd x holds gradient column x / 2
   // Kept by the thread from call to call (a run refines a shift for every
   // frame); only the samples written here are read below.
   thread_local std::vector<float> gx, gy;
-  gx.resize(size_t(w) * size_t(h));
+  gx.resize(size_t(cw) * size_t(h / 2 + 1));
   gy.resize(gx.size());
-  for (int y = 1; y + 1 < h; y += kStep) {
-    for (int x = 1; x + 1 < w; x += kStep) {
-      gx[size_t(y) * size_t(w) + size_t(x)] = 0.5f * (cur.at(x + 1, y) - cur.at(x - 1, y));
-      gy[size_t(y) * size_t(w) + size_t(x)] = 0.5f * (cur.at(x, y + 1) - cur.at(x, y - 1));
+  for (int y = 1; y + 1 < h; y += 2) {
+    float* ga = gx.data() + size_t(y / 2) * size_t(cw);
+    float* gb = gy.data() + size_t(y / 2) * size_t(cw);
+    const float* above = cur.row(y - 1);
+    const float* row = cur.row(y);
+    const float* below = cur.row(y + 1);
+    for (int x = 1; x + 1 < w; x += 2) {
+      ga[x / 2] = 0.5f * (row[x + 1] - row[x - 1]);
+      gb[x / 2] = 0.5f * (below[x] - above[x]);
     }
   }
+  // Sums over a row in four lanes (sample i of the row's run in lane i mod
+  // 4), added up in a fixed order: the same whether or not the compiler
+  // runs the lanes on a vector.
+  constexpr int kLanes = 4;
   Translation t = start;
   double cutoff = std::numeric_limits<double>::infinity();
   for (int step = 0; step < steps; ++step) {
     const int margin = int(std::ceil(std::max(std::fabs(t.x), std::fabs(t.y)))) + 2;
     const int x0 = margin, x1 = w - margin, y0 = margin, y1 = h - margin;
     if (x1 - x0 < 8 || y1 - y0 < 8) break;
+    // Sample (x, y) is compared with prev at (x - t.x, y - t.y): whole
+    // offsets ox, oy and bilinear weights, the same for every sample.
+    const int ox = int(std::floor(-t.x)), oy = int(std::floor(-t.y));
+    const float fx = float(-t.x - ox), fy = float(-t.y - oy);
+    const float wx0 = 1 - fx, wy0 = 1 - fy;
+    const float cut = float(cutoff);  // moving objects, occlusions: left out
     double gxx = 0, gxy = 0, gyy = 0, gxr = 0, gyr = 0, abs_sum = 0;
     long used = 0, seen = 0;
-    for (int y = y0 | 1; y < y1; y += kStep) {
-      for (int x = x0 | 1; x < x1; x += kStep) {
-        const double r = double(sample_shifted(prev, x, y, t.x, t.y)) - cur.at(x, y);
-        ++seen;
-        abs_sum += std::fabs(r);
-        if (std::fabs(r) > cutoff) continue;  // moving objects, occlusions
-        const double a = gx[size_t(y) * size_t(w) + size_t(x)], b = gy[size_t(y) * size_t(w) + size_t(x)];
-        gxx += a * a;
-        gxy += a * b;
-        gyy += b * b;
-        gxr += a * r;
-        gyr += b * r;
-        ++used;
+    const int first_x = x0 | 1;
+    const int count = (x1 - first_x + 1) / 2;  // odd x in [first_x, x1)
+    for (int y = y0 | 1; y < y1; y += 2) {
+      const float* p0 = prev.row(y + oy) + ox + first_x;
+      const float* p1 = prev.row(y + oy + 1) + ox + first_x;
+      const float* c = cur.row(y) + first_x;
+      const float* ga = gx.data() + size_t(y / 2) * size_t(cw) + first_x / 2;
+      const float* gb = gy.data() + size_t(y / 2) * size_t(cw) + first_x / 2;
+      float sxx[kLanes] = {}, sxy[kLanes] = {}, syy[kLanes] = {}, sxr[kLanes] = {}, syr[kLanes] = {};
+      float sabs[kLanes] = {}, kept[kLanes] = {};
+      auto sample = [&](int i, int lane) {
+        const int at = 2 * i;
+        const float s = (p0[at] * wx0 + p0[at + 1] * fx) * wy0 + (p1[at] * wx0 + p1[at + 1] * fx) * fy;
+        const float r = s - c[at];
+        const float magnitude = std::fabs(r);
+        sabs[lane] += magnitude;
+        const float keep = magnitude <= cut ? 1.0f : 0.0f;
+        const float a = ga[i] * keep, b = gb[i] * keep;
+        sxx[lane] += a * a;
+        sxy[lane] += a * b;
+        syy[lane] += b * b;
+        sxr[lane] += a * r;
+        syr[lane] += b * r;
+        kept[lane] += keep;
+      };
+      int i = 0;
+      for (; i + kLanes <= count; i += kLanes) {
+        for (int lane = 0; lane < kLanes; ++lane) sample(i + lane, lane);
       }
+      for (; i < count; ++i) sample(i, 0);
+      for (int lane = 0; lane < kLanes; ++lane) {
+        gxx += sxx[lane];
+        gxy += sxy[lane];
+        gyy += syy[lane];
+        gxr += sxr[lane];
+        gyr += syr[lane];
+        abs_sum += sabs[lane];
+        used += long(kept[lane]);
+      }
+      seen += count;
     }
     const double det = gxx * gyy - gxy * gxy;
     if (used < 64 || det <= 1e-9 * (gxx + gyy) * (gxx + gyy) || det <= 0) break;
