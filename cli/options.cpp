@@ -291,7 +291,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, const FILTER_D
   app.add_option("--motion", motion_text,
                  "motion-compensated window: off, global (the camera's translation, lined up to a fraction "
                  "of a sample), local (global, then 16x16 blocks moved by their own whole-sample vectors), "
-                 "auto (global where the scene's camera moves; the default under every preset "
+                 "auto (local where the scene's camera moves; the default under every preset "
                  "but none, where it is off)")
       ->type_name("M")
       ->group("Settings")

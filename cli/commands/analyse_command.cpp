@@ -81,7 +81,7 @@ class ScenePrinter {
 
   // The options that reproduce the scene's run (the window's choice too).
   std::string options_text(const Settings& settings, bool follow) const {
-    return describe_settings(settings, table_) + motion_option(follow ? MotionMode::kGlobal : MotionMode::kOff);
+    return describe_settings(settings, table_) + motion_option(follow ? kAutoFollowing : MotionMode::kOff);
   }
 
   void end(int64_t frames) {

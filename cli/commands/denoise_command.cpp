@@ -188,8 +188,8 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // scene or was asked for.
   const bool every_scene = motion == MotionMode::kGlobal || motion == MotionMode::kLocal;
   const bool show_window = every_scene || (motion == MotionMode::kAuto && (measuring || plan));
-  // What a followed window does: auto follows with the camera's translation.
-  const MotionMode following = motion == MotionMode::kLocal ? MotionMode::kLocal : MotionMode::kGlobal;
+  // What a followed window does.
+  const MotionMode following = motion == MotionMode::kAuto ? kAutoFollowing : motion;
   auto plan_follows = [&](const PlannedScene& scene) {
     return every_scene || (motion == MotionMode::kAuto && scene.follow_camera);
   };
@@ -257,7 +257,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   // frames the window holds: a pair depends on its two frames alone, so a
   // track begun anywhere gives the same offsets.
   MotionTrack track(format, layout, per_field);
-  CompensatedWindow compensated_window(source, track, per_field, motion == MotionMode::kLocal);
+  CompensatedWindow compensated_window(source, track, per_field, following == MotionMode::kLocal);
   // A run that stops reading early sees the clip end there: reading on far
   // enough that no decision about a frame it writes changes keeps a range
   // bit-identical to the same frames of a whole run.

@@ -97,7 +97,7 @@ ClipPlan run_plan(const PlanOptions& options, std::FILE* out) {
       fit_window_to_scene(shown, scene.end - scene.first);
       print_note("scene " + std::to_string(i + 1) + ", frames " + std::to_string(scene.first) + "-" +
                  std::to_string(scene.end - 1) + ": " + describe_settings(shown, table) +
-                 motion_option(scene.follow_camera ? MotionMode::kGlobal : MotionMode::kOff));
+                 motion_option(scene.follow_camera ? kAutoFollowing : MotionMode::kOff));
     }
   }
   const std::string json = plan_to_json(plan, table);

@@ -192,22 +192,23 @@ TEST(Scenes, TheCompensatedWindowFollowsTheCameraExactlyInEveryPart) {
   const auto clean = scene("dune", 14, 4, 0.0, 1);
   write_real_y4m(dir.file("in.y4m"), kW, kH, scene("dune", 14, 4, 4.0, 1));
   ASSERT_EQ(run_tool({"-q", "--motion", "off", dir.file("in.y4m"), dir.file("off.y4m")}).exit_status, 0);
-  ToolRun run = run_tool({"--motion", "global", "--threads", "2", dir.file("in.y4m"), dir.file("all.y4m")});
+  ToolRun run = run_tool({"--motion", "local", "--threads", "2", dir.file("in.y4m"), dir.file("all.y4m")});
   ASSERT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_NE(run.err.find("--motion global"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--motion local"), std::string::npos) << run.err;
   const auto all = frames_of(dir.file("all.y4m"));
   // Lined up with the camera, the window holds the pan as a still shot.
   EXPECT_GT(luma_psnr(all, clean), luma_psnr(frames_of(dir.file("off.y4m")), clean) + 1.0);
-  ASSERT_EQ(run_tool({"-q", "--motion", "global", "--threads", "1", dir.file("in.y4m"), dir.file("one.y4m")}).exit_status, 0);
+  ASSERT_EQ(run_tool({"-q", "--motion", "local", "--threads", "1", dir.file("in.y4m"), dir.file("one.y4m")}).exit_status, 0);
   EXPECT_TRUE(frames_of(dir.file("one.y4m")) == all) << "the output depends on the worker count";
   for (auto [first, end] : {std::pair{0, 4}, {5, 9}, {10, -1}}) {
     const std::string range = std::to_string(first) + ":" + (end < 0 ? "" : std::to_string(end));
-    ASSERT_EQ(run_tool({"-q", "--motion", "global", "--range", range, dir.file("in.y4m"), dir.file("part.y4m")}).exit_status, 0);
+    ASSERT_EQ(run_tool({"-q", "--motion", "local", "--range", range, dir.file("in.y4m"), dir.file("part.y4m")}).exit_status, 0);
     const auto part = frames_of(dir.file("part.y4m"));
     for (size_t i = 0; i < part.size(); ++i) EXPECT_TRUE(part[i] == all[size_t(first) + i]) << range << " frame " << i;
   }
-  // By default the pan is followed, and so it is by a part that takes the
-  // scene from a plan and tracks the camera over its own window only.
+  // By default the pan is followed (local is what auto follows with), and so
+  // it is by a part that takes the scene from a plan and tracks the camera
+  // over its own window only.
   ASSERT_EQ(run_tool({"-q", dir.file("in.y4m"), dir.file("default.y4m")}).exit_status, 0);
   EXPECT_TRUE(frames_of(dir.file("default.y4m")) == all) << "auto did not follow the pan";
   ASSERT_EQ(run_tool({"plan", "-q", dir.file("in.y4m"), "--parts", "1", "--save", dir.file("plan.json")}).exit_status, 0);
