@@ -168,12 +168,13 @@ inline size_t out_index(int16_t value) { return size_t(uint16_t(value) ^ 0x8000u
 
 template <class Samples>
 void SampleConverter::planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst,
-                                     int stride, bool vector) const {
+                                     int stride, bool vector, int first_row, int end_row) const {
   const int w = format_.width;
   const int cw = format_.chroma_width();
   const int16_t* luma = luma_in_.data();
   const int16_t* chroma = chroma_in_.data();
-  for (int r = 0; r < format_.height; ++r) {
+  if (end_row < 0 || end_row > format_.height) end_row = format_.height;
+  for (int r = std::max(first_row, 0); r < end_row; ++r) {
     const size_t yrow = size_t(r) * w;
     const size_t crow = size_t(chroma_row_of(r)) * cw;
     PIXEL_YC* out = dst + size_t(r) * stride;
@@ -287,17 +288,18 @@ void SampleConverter::from_host(const PIXEL_YC* src, int stride, PlanarFrame& fr
   host_to_planes(src, stride, plane(0), plane(1), plane(2), false);
 }
 
-void SampleConverter::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
+void SampleConverter::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride,
+                                      int first_row, int end_row) const {
   const size_t bytes = size_t(format_.bytes_per_sample());
   const uint8_t* cb = payload + format_.luma_samples() * bytes;
   const uint8_t* cr = cb + format_.chroma_samples() * bytes;
   using Byte = const uint8_t;
   if (bytes == 1) {
     planes_to_host(ByteSamples<Byte>{payload}, ByteSamples<Byte>{cb}, ByteSamples<Byte>{cr}, dst,
-                   stride, true);
+                   stride, true, first_row, end_row);
   } else {
     planes_to_host(LittleEndianSamples<Byte>{payload}, LittleEndianSamples<Byte>{cb},
-                   LittleEndianSamples<Byte>{cr}, dst, stride, true);
+                   LittleEndianSamples<Byte>{cr}, dst, stride, true, first_row, end_row);
   }
 }
 

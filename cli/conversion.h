@@ -53,7 +53,11 @@ class SampleConverter {
   // The same from and to a frame's YUV4MPEG2 payload (the three planes one
   // after another, one byte a sample at 8 bits, two little-endian bytes
   // above), without widening the samples first.
-  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // payload_to_host converts the rows first_row .. end_row - 1 of the
+  // frame only (end_row < 0: through the last), so that two threads can
+  // share a frame; each row depends on the payload alone.
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row = 0,
+                       int end_row = -1) const;
   void host_to_payload(const PIXEL_YC* src, int stride, uint8_t* payload) const;
 
   // Whether the payload forms convert pixel pairs with the AVX2 row forms
@@ -66,7 +70,7 @@ class SampleConverter {
   // can read and write.
   template <class Samples>
   void planes_to_host(Samples y, Samples cb, Samples cr, PIXEL_YC* dst, int stride,
-                      bool vector) const;
+                      bool vector, int first_row = 0, int end_row = -1) const;
   template <class Samples>
   void host_to_planes(const PIXEL_YC* src, int stride, Samples y, Samples cb, Samples cr,
                       bool vector) const;

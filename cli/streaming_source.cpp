@@ -86,7 +86,15 @@ bool StreamingSource::convert_frame(int64_t n, PIXEL_YC* dst, int stride) const 
 
 bool StreamingSource::read_frame(int n, PIXEL_YC* dst, int stride) {
   // The host asks only for frames of the clip (0 <= n < frame_count()).
-  if (convert_frame(n, dst, stride)) return true;
-  if (window_fault_ < 0) window_fault_ = n;
-  return false;
+  if (!holds(n)) {
+    if (window_fault_ < 0) window_fault_ = n;
+    return false;
+  }
+  const uint8_t* frame = frames_[size_t(n - first_)].data();
+  const int split = clip_height_ / 2;
+  converter_.start([=, this] { input_.payload_to_host(frame, dst, stride, split, clip_height_); });
+  input_.payload_to_host(frame, dst, stride, 0, split);
+  converter_.wait();
+  mirror_padding(dst, stride, width_, height_, clip_width_, clip_height_);
+  return true;
 }

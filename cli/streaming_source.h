@@ -30,6 +30,7 @@
 #include <deque>
 #include <vector>
 
+#include "cli/background_thread.h"
 #include "cli/clip_io/clip_input.h"
 #include "cli/read_ahead.h"
 #include "host/stand_in_host.h"
@@ -46,7 +47,10 @@ class StreamingSource : public FrameSource {
   int frame_count() const override;
   // Frames held by the window are converted into dst. A frame of the clip
   // that the window no longer or not yet holds is a fault of the run loop:
-  // it is recorded (see window_fault()) and answered with false.
+  // it is recorded (see window_fault()) and answered with false. The host
+  // asks while the module's workers wait for the frame, so the conversion is
+  // shared with a second thread; the rows do not depend on which thread
+  // converted them.
   bool read_frame(int n, PIXEL_YC* dst, int stride) override;
 
   // Takes frames until frame `last` is held or the clip has ended.
@@ -85,4 +89,5 @@ class StreamingSource : public FrameSource {
   int64_t decoded_ = 0;
   bool end_seen_ = false;
   int64_t window_fault_ = -1;
+  BackgroundThread converter_;  // converts the lower rows of a frame the host asks for
 };

@@ -162,11 +162,12 @@ bool ClipInput::read_payload(uint8_t* dst) {
   return true;
 }
 
-void ClipInput::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
+void ClipInput::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row,
+                                int end_row) const {
   if (yc48_) {
-    yc48_->payload_to_host(payload, dst, stride);
+    yc48_->payload_to_host(payload, dst, stride, first_row, end_row);
   } else {
-    converter_->payload_to_host(payload, dst, stride);
+    converter_->payload_to_host(payload, dst, stride, first_row, end_row);
   }
 }
 

@@ -55,7 +55,10 @@ class ClipInput {
   // reads.
   size_t payload_bytes() const;
   bool read_payload(uint8_t* dst);
-  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // Rows first_row .. end_row - 1 only (end_row < 0: through the last), so
+  // that threads can share a frame.
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row = 0,
+                       int end_row = -1) const;
   // Frames whose bytes were read from the input (skipped ones included;
   // those passed over by seek_to_frame() are not).
   int64_t frames_read() const { return frames_read_.load(std::memory_order_relaxed); }

@@ -1,5 +1,6 @@
 #include "cli/clip_io/yc48_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -28,14 +29,17 @@ bool Yc48Reader::read_frame(PIXEL_YC* dst, int stride) {
   return true;
 }
 
-void Yc48Reader::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const {
-  const uint8_t* src = payload;
+void Yc48Reader::payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row,
+                                 int end_row) const {
+  if (end_row < 0 || end_row > height_) end_row = height_;
+  first_row = std::max(first_row, 0);
+  const uint8_t* src = payload + size_t(first_row) * size_t(width_) * 6;
   auto next = [&src] {
     int16_t v = int16_t(uint16_t(src[0] | src[1] << 8));
     src += 2;
     return v;
   };
-  for (int r = 0; r < height_; ++r) {
+  for (int r = first_row; r < end_row; ++r) {
     PIXEL_YC* row = dst + size_t(r) * stride;
     for (int x = 0; x < width_; ++x) {
       row[x].y = next();

@@ -19,8 +19,10 @@ class Yc48Reader {
   bool read_frame(PIXEL_YC* dst, int stride);
   // Reads the next frame's bytes (frame_bytes()) into dst.
   bool read_payload(uint8_t* dst);
-  // Unpacks a frame's bytes into dst.
-  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride) const;
+  // Unpacks a frame's bytes into dst: rows first_row .. end_row - 1 (end_row
+  // < 0: through the last).
+  void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row = 0,
+                       int end_row = -1) const;
   bool skip_frame();
   int64_t frames_read() const { return frames_read_; }
   // The file was moved to the start of frame n from outside.

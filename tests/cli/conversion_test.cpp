@@ -226,6 +226,15 @@ TEST(SampleConverter, PayloadFormsAgreeWithThePlanarFormsOnArbitraryValues) {
           if (depth > 8) {
             EXPECT_EQ(from_planar[0].y, converter.luma_to_host(unsigned(format.max_sample()))) << where;
           }
+          // Two row spans (as two threads share a frame) give the whole frame.
+          std::vector<PIXEL_YC> split(host.size(), PIXEL_YC{1, 2, 3});
+          const int middle = format.height / 2 + 1;
+          converter.payload_to_host(payload.data(), split.data(), stride, middle, format.height);
+          converter.payload_to_host(payload.data(), split.data(), stride, 0, middle);
+          for (size_t j = 0; j < host.size(); ++j) {
+            ASSERT_TRUE(split[j].y == from_payload[j].y && split[j].cb == from_payload[j].cb &&
+                        split[j].cr == from_payload[j].cr) << where << " pixel " << j;
+          }
         }
       }
     }
