@@ -13,14 +13,17 @@ void fill_stale_outside(PIXEL_YC* buffer, int max_w, int max_h, int w, int h) {
 
 void FilteringCache::bind(FrameSource* clip, int max_w, int max_h) {
   const Binding binding{clip, clip->width(), clip->height(), clip->frame_count(), max_w, max_h};
-  if (!(binding == binding_)) flush();
+  if (!(binding == binding_)) {
+    flush();
+    if (binding.max_w != binding_.max_w || binding.max_h != binding_.max_h) spares_.clear();
+  }
   binding_ = binding;
   clip_ = clip;
 }
 
 void FilteringCache::flush() {
+  for (Entry& e : entries_) spares_.push_back(std::move(e.pixels));
   entries_.clear();
-  spare_.reset();
 }
 
 void FilteringCache::set_frames_needed(int frames) {
@@ -43,13 +46,16 @@ PIXEL_YC* FilteringCache::fetch(int n) {
   // that steps through a clip thus touches no fresh memory, and a frame that
   // cannot be read drops nothing. The clip rewrites the picture area, so only
   // the area around it needs the stale pattern again.
-  if (!spare_) spare_.reset(new PIXEL_YC[static_cast<size_t>(binding_.max_w) * binding_.max_h]);
-  fill_stale_outside(spare_.get(), binding_.max_w, binding_.max_h, binding_.width,
-                     binding_.height);
-  if (!clip_->read_frame(n, spare_.get(), binding_.max_w)) return nullptr;
-  std::unique_ptr<PIXEL_YC[]> pixels = std::move(spare_);
+  if (spares_.empty()) {
+    spares_.emplace_back(new PIXEL_YC[static_cast<size_t>(binding_.max_w) * binding_.max_h]);
+  }
+  PIXEL_YC* spare = spares_.back().get();
+  fill_stale_outside(spare, binding_.max_w, binding_.max_h, binding_.width, binding_.height);
+  if (!clip_->read_frame(n, spare, binding_.max_w)) return nullptr;
+  std::unique_ptr<PIXEL_YC[]> pixels = std::move(spares_.back());
+  spares_.pop_back();
   while (static_cast<int>(entries_.size()) >= capacity_) {
-    spare_ = std::move(entries_.back().pixels);
+    spares_.push_back(std::move(entries_.back().pixels));
     entries_.pop_back();
   }
   entries_.insert(entries_.begin(), Entry{n, std::move(pixels)});

@@ -39,7 +39,10 @@ class FilteringCache {
   void bind(FrameSource* clip, int max_w, int max_h);
   // Stops reading the clip (fetch answers null) but keeps the frames held.
   void unbind() { clip_ = nullptr; }
-  // Forgets every frame held; earlier pointers become invalid.
+  // Forgets every frame held; earlier pointers become invalid. Their
+  // buffers are kept for the frames read next, so that a host that flushes
+  // often (a motion-compensated run does for every frame) reads into memory
+  // it has already touched.
   void flush();
 
   // The number of frames the module needs valid together; the cache keeps
@@ -73,6 +76,7 @@ class FilteringCache {
   int capacity_ = 1 + kMargin;
   std::function<bool(int)> fails_;
   std::vector<Entry> entries_;  // most recently fetched first
-  // The buffer the next frame read goes to (a dropped frame's, or none yet).
-  std::unique_ptr<PIXEL_YC[]> spare_;
+  // Buffers of the binding's geometry that hold no frame (dropped or
+  // flushed frames'); the next frame read goes to the last.
+  std::vector<std::unique_ptr<PIXEL_YC[]>> spares_;
 };

@@ -61,7 +61,10 @@ void CompensatedWindow::line_up(Lined& into, const WindowSpan& span) {
   }
   into.frames = window_frames(span);
   const std::vector<int64_t>& frames = into.frames;
-  into.moved.resize(frames.size());
+  // Entries past the frames moved at once keep their buffers (marked
+  // unused), so that a later window reuses memory already touched.
+  if (into.moved.size() < frames.size()) into.moved.resize(frames.size());
+  for (size_t i = frames.size(); i < into.moved.size(); ++i) into.moved[i].frame = -1;
   auto work = [&](size_t from) {
     for (size_t i = from; i < frames.size(); i += 2) {
       move(into, frames[i], into.moved[i], into.scratch[from], into.translated[from]);
@@ -134,9 +137,9 @@ bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {
     auto it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [&](const Moved& m) { return m.frame == frame; });
     if (it == shown_.moved.end()) {
       track_through(std::max(frame, shown_.span.centre));
-      shown_.moved.emplace_back();
-      move(shown_, frame, shown_.moved.back(), shown_.scratch[0], shown_.translated[0]);
-      it = shown_.moved.end() - 1;
+      it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [](const Moved& m) { return m.frame < 0; });
+      if (it == shown_.moved.end()) it = shown_.moved.emplace(it);
+      move(shown_, frame, *it, shown_.scratch[0], shown_.translated[0]);
     }
     pixels = it->pixels.data();
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "generated_clip.h"
@@ -124,4 +125,21 @@ TEST(FilteringCache, ForgetsFramesWhenTheClipOrGeometryChanges) {
   cache.fetch(1)[0].y = -7;
   cache.flush();
   EXPECT_EQ(cache.fetch(1)[0].y, GeneratedClip::pixel(1, 0, 0).y);
+}
+
+TEST(FilteringCache, AFlushKeepsTheBuffersForTheFramesReadNext) {
+  GeneratedClip clip(16, 4, 8);
+  FilteringCache cache;
+  cache.bind(&clip, 24, 6);
+  cache.set_frames_needed(3);
+  std::vector<const PIXEL_YC*> before;
+  for (int n = 0; n < 3; ++n) before.push_back(cache.fetch(n));
+  cache.flush();
+  // Memory freed by the flush would go to these first.
+  std::vector<std::vector<PIXEL_YC>> others(3, std::vector<PIXEL_YC>(24 * 6));
+  for (int n = 3; n < 6; ++n) {
+    const PIXEL_YC* frame = cache.fetch(n);
+    EXPECT_NE(std::find(before.begin(), before.end(), frame), before.end()) << "frame " << n;
+    EXPECT_EQ(wrong_pixels(frame, n, 16, 4, 24, 6), 0) << "frame " << n;
+  }
 }
