@@ -49,9 +49,13 @@ PIXEL_YC* FilteringCache::fetch(int n) {
   if (spares_.empty()) {
     spares_.emplace_back(new PIXEL_YC[static_cast<size_t>(binding_.max_w) * binding_.max_h]);
   }
-  PIXEL_YC* spare = spares_.back().get();
-  fill_stale_outside(spare, binding_.max_w, binding_.max_h, binding_.width, binding_.height);
-  if (!clip_->read_frame(n, spare, binding_.max_w)) return nullptr;
+  // A clip whose frames fill the whole buffer may hand its own buffer over.
+  const bool whole = binding_.width == binding_.max_w && binding_.height == binding_.max_h;
+  if (!whole || !clip_->exchange_frame(n, spares_.back())) {
+    PIXEL_YC* spare = spares_.back().get();
+    fill_stale_outside(spare, binding_.max_w, binding_.max_h, binding_.width, binding_.height);
+    if (!clip_->read_frame(n, spare, binding_.max_w)) return nullptr;
+  }
   std::unique_ptr<PIXEL_YC[]> pixels = std::move(spares_.back());
   spares_.pop_back();
   while (static_cast<int>(entries_.size()) >= capacity_) {

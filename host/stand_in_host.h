@@ -29,6 +29,11 @@ class FrameSource {
   // Writes frame n (0 <= n < frame_count) as height() rows of width() pixels
   // at dst, rows `stride` pixels apart. Returns false when it cannot.
   virtual bool read_frame(int n, PIXEL_YC* dst, int stride) = 0;
+  // A source that already holds frame n in a width() x height() buffer of
+  // its own may hand that buffer over instead of copying it: it takes
+  // `buffer` (of the same size, or null) in exchange and answers true.
+  // False: it changed nothing, and the frame is to be read.
+  virtual bool exchange_frame(int /*n*/, std::unique_ptr<PIXEL_YC[]>& /*buffer*/) { return false; }
 };
 
 struct HostOptions {

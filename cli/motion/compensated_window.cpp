@@ -20,20 +20,20 @@ void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, st
                              std::vector<PIXEL_YC>& translated) const {
   const int w = source_.width(), h = source_.height();
   scratch.resize(size_t(w) * size_t(h));
-  into.pixels.resize(scratch.size());
+  if (!into.pixels) into.pixels.reset(new PIXEL_YC[scratch.size()]);
   into.frame = frame;
   source_.convert_frame(frame, scratch.data(), w);
   const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
   const Translation offset = track_.offset(frame, window.span.centre);
   if (!blocks_) {
-    warp_frame(scratch.data(), window.centre_pixels.data(), into.pixels.data(), geometry, offset, fields_);
+    warp_frame(scratch.data(), window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
     return;
   }
   translated.resize(scratch.size());
   warp_frame(scratch.data(), window.centre_pixels.data(), translated.data(), geometry, offset, fields_);
-  move_blocks(window.centre_luma, translated.data(), into.pixels.data(), geometry.width, geometry.height, w,
+  move_blocks(window.centre_luma, translated.data(), into.pixels.get(), geometry.width, geometry.height, w,
               fields_);
-  mirror_padding(into.pixels.data(), geometry);
+  mirror_padding(into.pixels.get(), geometry);
 }
 
 std::vector<int64_t> CompensatedWindow::window_frames(const WindowSpan& span) {
@@ -128,21 +128,31 @@ void CompensatedWindow::settle() {
   next_ready_ = true;
 }
 
+CompensatedWindow::Moved& CompensatedWindow::moved_frame(int64_t frame) {
+  auto it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [&](const Moved& m) { return m.frame == frame; });
+  if (it == shown_.moved.end()) {
+    track_through(std::max(frame, shown_.span.centre));
+    it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [](const Moved& m) { return m.frame < 0; });
+    if (it == shown_.moved.end()) it = shown_.moved.emplace(it);
+    move(shown_, frame, *it, shown_.scratch[0], shown_.translated[0]);
+  }
+  return *it;
+}
+
 bool CompensatedWindow::read_frame(int n, PIXEL_YC* dst, int stride) {
   const int64_t frame = shown_.span.first + n;
   if (!source_.holds(frame)) return source_.read_frame(int(frame), dst, stride);  // records the fault
   const int w = source_.width(), h = source_.height();
-  const PIXEL_YC* pixels = shown_.centre_pixels.data();
-  if (frame != shown_.span.centre) {
-    auto it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [&](const Moved& m) { return m.frame == frame; });
-    if (it == shown_.moved.end()) {
-      track_through(std::max(frame, shown_.span.centre));
-      it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [](const Moved& m) { return m.frame < 0; });
-      if (it == shown_.moved.end()) it = shown_.moved.emplace(it);
-      move(shown_, frame, *it, shown_.scratch[0], shown_.translated[0]);
-    }
-    pixels = it->pixels.data();
-  }
+  const PIXEL_YC* pixels = frame == shown_.span.centre ? shown_.centre_pixels.data() : moved_frame(frame).pixels.get();
   for (int r = 0; r < h; ++r) std::copy_n(pixels + size_t(r) * size_t(w), w, dst + size_t(r) * size_t(stride));
+  return true;
+}
+
+bool CompensatedWindow::exchange_frame(int n, std::unique_ptr<PIXEL_YC[]>& buffer) {
+  const int64_t frame = shown_.span.first + n;
+  if (frame == shown_.span.centre || !source_.holds(frame)) return false;
+  Moved& moved = moved_frame(frame);
+  std::swap(moved.pixels, buffer);
+  moved.frame = -1;
   return true;
 }

@@ -14,6 +14,7 @@
 // it up: each moved frame depends on its frame, the centre and the track's
 // pairs between them only.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -63,11 +64,14 @@ class CompensatedWindow : public FrameSource {
   int height() const override { return source_.height(); }
   int frame_count() const override { return int(shown_.span.count); }
   bool read_frame(int n, PIXEL_YC* dst, int stride) override;
+  // A moved frame's buffer goes to the host as it is (the host's buffer
+  // takes its place, and the frame is moved again if it is asked for again).
+  bool exchange_frame(int n, std::unique_ptr<PIXEL_YC[]>& buffer) override;
 
  private:
   struct Moved {
-    int64_t frame = -1;
-    std::vector<PIXEL_YC> pixels;  // width() x height(), rows width() apart
+    int64_t frame = -1;                 // -1: the buffer holds no frame
+    std::unique_ptr<PIXEL_YC[]> pixels;  // width() x height(), rows width() apart
   };
   // A window lined up, with the work buffers of the threads that did it.
   struct Lined {
@@ -87,6 +91,9 @@ class CompensatedWindow : public FrameSource {
   void line_up(Lined& into, const WindowSpan& span);
   void move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
             std::vector<PIXEL_YC>& translated) const;
+  // The shown window's frame, moved now if it is not yet; the source must
+  // hold it and it must not be the centre.
+  Moved& moved_frame(int64_t frame);
 
   StreamingSource& source_;
   MotionTrack& track_;

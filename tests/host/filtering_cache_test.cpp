@@ -143,3 +143,38 @@ TEST(FilteringCache, AFlushKeepsTheBuffersForTheFramesReadNext) {
     EXPECT_EQ(wrong_pixels(frame, n, 16, 4, 24, 6), 0) << "frame " << n;
   }
 }
+
+// Hands over buffers of its own for its even frames, and reads the odd ones.
+class ExchangingClip : public GeneratedClip {
+ public:
+  using GeneratedClip::GeneratedClip;
+  bool exchange_frame(int n, std::unique_ptr<PIXEL_YC[]>& buffer) override {
+    if (n % 2) return false;
+    std::unique_ptr<PIXEL_YC[]> own(new PIXEL_YC[size_t(width()) * size_t(height())]);
+    read_frame(n, own.get(), width());
+    handed.push_back(own.get());
+    taken.push_back(buffer.get());
+    buffer.swap(own);
+    kept.push_back(std::move(own));
+    return true;
+  }
+  std::vector<const PIXEL_YC*> handed, taken;
+  std::vector<std::unique_ptr<PIXEL_YC[]>> kept;
+};
+
+TEST(FilteringCache, TakesTheBuffersAClipHandsOverWhenItsFramesFillThem) {
+  ExchangingClip clip(16, 4, 6);
+  FilteringCache cache;
+  cache.bind(&clip, 16, 4);
+  for (int n = 0; n < 4; ++n) {
+    const PIXEL_YC* frame = cache.fetch(n);
+    EXPECT_EQ(wrong_pixels(frame, n, 16, 4, 16, 4), 0) << "frame " << n;
+    EXPECT_EQ(frame == clip.handed.back(), n % 2 == 0) << "frame " << n;
+  }
+  EXPECT_NE(clip.taken.front(), nullptr);
+  // Padded buffers need the stale pattern around the picture: no exchange.
+  ExchangingClip small(12, 3, 4);
+  cache.bind(&small, 16, 4);
+  EXPECT_EQ(wrong_pixels(cache.fetch(0), 0, 12, 3, 16, 4), 0);
+  EXPECT_TRUE(small.handed.empty());
+}
