@@ -55,7 +55,8 @@ class SampleConverter {
   // above), without widening the samples first.
   // payload_to_host converts the rows first_row .. end_row - 1 of the
   // frame only (end_row < 0: through the last), so that two threads can
-  // share a frame; each row depends on the payload alone.
+  // share a frame; each row depends on the payload alone. Row r goes to
+  // dst + r x stride (a stride of 0 puts one row at dst itself).
   void payload_to_host(const uint8_t* payload, PIXEL_YC* dst, int stride, int first_row = 0,
                        int end_row = -1) const;
   void host_to_payload(const PIXEL_YC* src, int stride, uint8_t* payload) const;

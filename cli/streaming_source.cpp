@@ -84,6 +84,13 @@ bool StreamingSource::convert_frame(int64_t n, PIXEL_YC* dst, int stride) const 
   return true;
 }
 
+bool StreamingSource::convert_row(int64_t n, int r, PIXEL_YC* dst) const {
+  if (!holds(n)) return false;
+  // With a stride of 0 the one row converted lands at dst itself.
+  input_.payload_to_host(frames_[size_t(n - first_)].data(), dst, 0, r, r + 1);
+  return true;
+}
+
 bool StreamingSource::read_frame(int n, PIXEL_YC* dst, int stride) {
   // The host asks only for frames of the clip (0 <= n < frame_count()).
   if (!holds(n)) {

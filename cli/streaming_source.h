@@ -76,6 +76,9 @@ class StreamingSource : public FrameSource {
   // Converts the held frame n into dst (width() x height(), padded, rows
   // `stride` pixels apart); false when it is not held.
   bool convert_frame(int64_t n, PIXEL_YC* dst, int stride) const;
+  // Converts row r of the held frame n (clip_width() pixels, no padding)
+  // into dst; false when the frame is not held.
+  bool convert_row(int64_t n, int r, PIXEL_YC* dst) const;
   // The first frame number asked for that the window did not hold, or -1.
   int64_t window_fault() const { return window_fault_; }
 

@@ -16,21 +16,26 @@ CompensatedWindow::~CompensatedWindow() {
   }
 }
 
-void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
+void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row,
                              std::vector<PIXEL_YC>& translated) const {
   const int w = source_.width(), h = source_.height();
-  scratch.resize(size_t(w) * size_t(h));
-  if (!into.pixels) into.pixels.reset(new PIXEL_YC[scratch.size()]);
+  if (!into.pixels) into.pixels.reset(new PIXEL_YC[size_t(w) * size_t(h)]);
   into.frame = frame;
-  source_.convert_frame(frame, scratch.data(), w);
+  // The frame's rows are converted one at a time as the move reads them,
+  // into a row that stays in the cache, instead of a whole frame first.
+  row.resize(size_t(source_.clip_width()));
+  const SourceRow source_row = [&](int r) {
+    source_.convert_row(frame, r, row.data());
+    return row.data();
+  };
   const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
   const Translation offset = track_.offset(frame, window.span.centre);
   if (!blocks_) {
-    warp_frame(scratch.data(), window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
+    warp_frame(source_row, window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
     return;
   }
-  translated.resize(scratch.size());
-  warp_frame(scratch.data(), window.centre_pixels.data(), translated.data(), geometry, offset, fields_);
+  translated.resize(size_t(w) * size_t(h));
+  warp_frame(source_row, window.centre_pixels.data(), translated.data(), geometry, offset, fields_);
   move_blocks(window.centre_luma, translated.data(), into.pixels.get(), geometry.width, geometry.height, w,
               fields_);
   mirror_padding(into.pixels.get(), geometry);

@@ -80,7 +80,7 @@ class CompensatedWindow : public FrameSource {
     std::vector<PIXEL_YC> centre_pixels;
     std::vector<uint8_t> centre_luma;  // with blocks: what they are matched against
     std::vector<Moved> moved;          // the window's frames, lined up
-    std::vector<PIXEL_YC> scratch[2];
+    std::vector<PIXEL_YC> scratch[2];     // one source row being converted
     std::vector<PIXEL_YC> translated[2];  // with blocks: the frame moved by the camera only
   };
   // The scene's frames within the radius of the centre but the centre.
@@ -89,7 +89,7 @@ class CompensatedWindow : public FrameSource {
   // and the host's thread may both need it.
   void track_through(int64_t last);
   void line_up(Lined& into, const WindowSpan& span);
-  void move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& scratch,
+  void move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row,
             std::vector<PIXEL_YC>& translated) const;
   // The shown window's frame, moved now if it is not yet; the source must
   // hold it and it must not be the centre.

@@ -147,8 +147,9 @@ struct WarpBuffers {
 // as many rows as the taps span (so the rows stay in the cache). Every
 // output sample sums its taps in the same order, so the result does not
 // depend on how the rows are walked.
-void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, int width, int rows, int first_row,
-                  int row_step, int src_stride, int dst_stride, const Axis& ax, const Axis& ay, int taps) {
+void warp_picture(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC* dst, int width, int rows,
+                  int first_row, int row_step, int src_stride, int dst_stride, const Axis& ax, const Axis& ay,
+                  int taps) {
   thread_local WarpBuffers b;
   const int pad = taps + 1 + std::abs(ax.whole);
   const int line = kChannels * width;
@@ -163,7 +164,7 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
     float* h = b.ring.data() + size_t(s % ring_rows) * size_t(line);
     if (b.held[size_t(s % ring_rows)] == s) return h;
     b.held[size_t(s % ring_rows)] = s;
-    const PIXEL_YC* in = src + size_t(first_row + s * row_step) * size_t(src_stride);
+    const PIXEL_YC* in = source_row(first_row + s * row_step);
     float* e = b.extended.data();
     widen(samples(in), line, e + kChannels * pad);
     for (int i = 0; i < pad; ++i) {
@@ -211,21 +212,27 @@ void warp_picture(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, in
 
 }  // namespace
 
-void warp_frame(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& g, Translation offset,
-                bool fields, int taps) {
+void warp_frame(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& g,
+                Translation offset, bool fields, int taps) {
   // dst(x) = src(x - offset): the source point lies -offset away.
   const Axis ax = axis(-offset.x, taps);
   if (!fields) {
-    warp_picture(src, centre, dst, g.width, g.height, 0, 1, g.src_stride, g.dst_stride, ax, axis(-offset.y, taps),
-                 taps);
+    warp_picture(source_row, centre, dst, g.width, g.height, 0, 1, g.src_stride, g.dst_stride, ax,
+                 axis(-offset.y, taps), taps);
   } else {
     const Axis ay = axis(-offset.y / 2, taps);
     for (int parity = 0; parity < 2; ++parity) {
-      warp_picture(src, centre, dst, g.width, (g.height - parity + 1) / 2, parity, 2, g.src_stride, g.dst_stride, ax,
-                   ay, taps);
+      warp_picture(source_row, centre, dst, g.width, (g.height - parity + 1) / 2, parity, 2, g.src_stride,
+                   g.dst_stride, ax, ay, taps);
     }
   }
   mirror_padding(dst, g);
+}
+
+void warp_frame(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& g, Translation offset,
+                bool fields, int taps) {
+  const size_t stride = size_t(g.src_stride);
+  warp_frame([src, stride](int r) { return src + size_t(r) * stride; }, centre, dst, g, offset, fields, taps);
 }
 
 void mirror_padding(PIXEL_YC* dst, const WarpFrame& g) {

@@ -10,6 +10,8 @@
 // from outside it) the centre frame's own samples are taken, so the fit finds
 // them equal to the centre and nothing from outside the picture, wrapped or
 // mirrored, enters it.
+#include <functional>
+
 #include "cli/analysis/global_motion.h"
 #include "engine/pixel.h"
 
@@ -27,6 +29,14 @@ struct WarpFrame {
 // the two fields of an interlaced frame are moved apart, each within its own
 // rows (offset.y in frame rows). taps: 2, 4, 6 or 8 lobes' worth per side.
 void warp_frame(const PIXEL_YC* src, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& geometry,
+                Translation offset, bool fields, int taps = 4);
+// The same with the source frame given row by row: source_row(r) is frame
+// row r (0 <= r < height) of `width` pixels, valid until the next call. It
+// is asked for each row at most once per picture (a frame, or each field),
+// so a caller can convert rows as they are needed instead of a whole frame
+// first.
+using SourceRow = std::function<const PIXEL_YC*(int row)>;
+void warp_frame(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC* dst, const WarpFrame& geometry,
                 Translation offset, bool fields, int taps = 4);
 
 // dst's padding (past width and height, within the padded size) mirrored
