@@ -61,12 +61,23 @@ std::vector<uint8_t> matching_luma(const PIXEL_YC* frame, int width, int height,
 
 BlockMoveStats move_blocks(const std::vector<uint8_t>& a, const PIXEL_YC* moved, PIXEL_YC* out, int width,
                            int height, int stride, bool fields) {
-  for (int y = 0; y < height; ++y) {
-    std::copy_n(moved + size_t(y) * size_t(stride), width, out + size_t(y) * size_t(stride));
+  if (out != moved) {
+    for (int y = 0; y < height; ++y) {
+      std::copy_n(moved + size_t(y) * size_t(stride), width, out + size_t(y) * size_t(stride));
+    }
   }
   BlockMoveStats stats;
   thread_local std::vector<uint8_t> b;
   luma_of(moved, width, height, stride, b);
+  // The displaced blocks are taken from `moved` first and written when every
+  // block is decided, so that moving in place reads no block already moved.
+  struct Taken {
+    int bx, by;
+  };
+  thread_local std::vector<Taken> taken;
+  thread_local std::vector<PIXEL_YC> pixels;
+  taken.clear();
+  pixels.clear();
   for (int by = 0; by + kBlock <= height; by += kBlock) {
     for (int bx = 0; bx + kBlock <= width; bx += kBlock) {
       ++stats.blocks;
@@ -92,10 +103,17 @@ BlockMoveStats move_blocks(const std::vector<uint8_t>& a, const PIXEL_YC* moved,
       const int64_t with = block_difference(a.data(), b.data(), width, bx, by, best_x, best_y, 2);
       if (with * kBetterDenominator >= own * kBetterNumerator) continue;
       ++stats.moved;
+      taken.push_back({bx, by});
       for (int r = 0; r < kBlock; ++r) {
-        std::copy_n(moved + size_t(by + r + best_y) * size_t(stride) + size_t(bx + best_x), kBlock,
-                    out + size_t(by + r) * size_t(stride) + size_t(bx));
+        const PIXEL_YC* from = moved + size_t(by + r + best_y) * size_t(stride) + size_t(bx + best_x);
+        pixels.insert(pixels.end(), from, from + kBlock);
       }
+    }
+  }
+  const PIXEL_YC* from = pixels.data();
+  for (const Taken& t : taken) {
+    for (int r = 0; r < kBlock; ++r, from += kBlock) {
+      std::copy_n(from, kBlock, out + size_t(t.by + r) * size_t(stride) + size_t(t.bx));
     }
   }
   return stats;

@@ -29,6 +29,7 @@ std::vector<uint8_t> matching_luma(const PIXEL_YC* frame, int width, int height,
 // match the centre whose matching_luma is given (rows `stride` pixels
 // apart; out's rows are written over the picture's width only). With
 // `fields` vertical vectors are even, so that every block keeps to its own
-// field. No vector takes samples from outside the picture.
+// field. No vector takes samples from outside the picture. out may be moved
+// itself (the frame is then moved in place, with no copy of it made).
 BlockMoveStats move_blocks(const std::vector<uint8_t>& centre_luma, const PIXEL_YC* moved, PIXEL_YC* out,
                            int width, int height, int stride, bool fields);

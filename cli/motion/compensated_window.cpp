@@ -16,8 +16,7 @@ CompensatedWindow::~CompensatedWindow() {
   }
 }
 
-void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row,
-                             std::vector<PIXEL_YC>& translated) const {
+void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row) const {
   const int w = source_.width(), h = source_.height();
   if (!into.pixels) into.pixels.reset(new PIXEL_YC[size_t(w) * size_t(h)]);
   into.frame = frame;
@@ -30,13 +29,10 @@ void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, st
   };
   const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
   const Translation offset = track_.offset(frame, window.span.centre);
-  if (!blocks_) {
-    warp_frame(source_row, window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
-    return;
-  }
-  translated.resize(size_t(w) * size_t(h));
-  warp_frame(source_row, window.centre_pixels.data(), translated.data(), geometry, offset, fields_);
-  move_blocks(window.centre_luma, translated.data(), into.pixels.get(), geometry.width, geometry.height, w,
+  warp_frame(source_row, window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
+  if (!blocks_) return;
+  // Moved by the camera, then block by block in place.
+  move_blocks(window.centre_luma, into.pixels.get(), into.pixels.get(), geometry.width, geometry.height, w,
               fields_);
   mirror_padding(into.pixels.get(), geometry);
 }
@@ -72,7 +68,7 @@ void CompensatedWindow::line_up(Lined& into, const WindowSpan& span) {
   for (size_t i = frames.size(); i < into.moved.size(); ++i) into.moved[i].frame = -1;
   auto work = [&](size_t from) {
     for (size_t i = from; i < frames.size(); i += 2) {
-      move(into, frames[i], into.moved[i], into.scratch[from], into.translated[from]);
+      move(into, frames[i], into.moved[i], into.scratch[from]);
     }
   };
   // The second thread is waited for whatever either of them throws.
@@ -139,7 +135,7 @@ CompensatedWindow::Moved& CompensatedWindow::moved_frame(int64_t frame) {
     track_through(std::max(frame, shown_.span.centre));
     it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [](const Moved& m) { return m.frame < 0; });
     if (it == shown_.moved.end()) it = shown_.moved.emplace(it);
-    move(shown_, frame, *it, shown_.scratch[0], shown_.translated[0]);
+    move(shown_, frame, *it, shown_.scratch[0]);
   }
   return *it;
 }

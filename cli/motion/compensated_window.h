@@ -81,7 +81,6 @@ class CompensatedWindow : public FrameSource {
     std::vector<uint8_t> centre_luma;  // with blocks: what they are matched against
     std::vector<Moved> moved;          // the window's frames, lined up
     std::vector<PIXEL_YC> scratch[2];     // one source row being converted
-    std::vector<PIXEL_YC> translated[2];  // with blocks: the frame moved by the camera only
   };
   // The scene's frames within the radius of the centre but the centre.
   static std::vector<int64_t> window_frames(const WindowSpan& span);
@@ -89,8 +88,7 @@ class CompensatedWindow : public FrameSource {
   // and the host's thread may both need it.
   void track_through(int64_t last);
   void line_up(Lined& into, const WindowSpan& span);
-  void move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row,
-            std::vector<PIXEL_YC>& translated) const;
+  void move(const Lined& window, int64_t frame, Moved& into, std::vector<PIXEL_YC>& row) const;
   // The shown window's frame, moved now if it is not yet; the source must
   // hold it and it must not be the centre.
   Moved& moved_frame(int64_t frame);

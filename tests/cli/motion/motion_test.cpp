@@ -124,6 +124,10 @@ TEST(BlockVectors, MoveWhatMovesOverAStillPictureAndNothingElse) {
   for (int y = 16; y < 48; ++y)
     for (int x = 32; x < 64; ++x) ASSERT_EQ(out[size_t(y) * w + x].y, centre[size_t(y) * w + x].y) << x << "," << y;
   for (int x = 0; x < w; ++x) ASSERT_EQ(out[size_t(60) * w + x].y, moved[size_t(60) * w + x].y);
+  // In place the same blocks move from the same places.
+  std::vector<PIXEL_YC> in_place = moved;
+  EXPECT_EQ(move_blocks(centre_luma, in_place.data(), in_place.data(), w, h, w, false).moved, stats.moved);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(in_place[i].y, out[i].y) << i;
   // Per field only even vertical vectors are taken: an object two rows up
   // still lines up, one a row further does not.
   EXPECT_GE(move_blocks(centre_luma, moved.data(), out.data(), w, h, w, true).moved, 4);
