@@ -40,6 +40,9 @@ class SampleConverter {
   uint16_t luma_from_host(int value) const;
   uint16_t chroma_from_host(int value) const;
 
+  // Chooses the 4:2:0 chroma row layout (the tables do not depend on it).
+  void set_interlaced_chroma(bool interlaced) { interlaced_chroma_ = interlaced; }
+
   // The luma row of chroma row c's first and second user (the second is -1
   // when the frame has no such row).
   void chroma_row_users(int c, int& first, int& second) const;

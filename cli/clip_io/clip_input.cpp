@@ -128,7 +128,7 @@ void ClipInput::release() {
 }
 
 void ClipInput::set_interlaced_chroma(bool interlaced) {
-  if (y4m_) converter_ = std::make_unique<SampleConverter>(format_, interlaced);
+  if (y4m_) converter_->set_interlaced_chroma(interlaced);
 }
 
 bool ClipInput::read_frame(PIXEL_YC* dst, int stride) {
