@@ -78,26 +78,28 @@ const uint8_t* StreamingSource::payload(int64_t n) const {
 }
 
 bool StreamingSource::convert_frame(int64_t n, PIXEL_YC* dst, int stride) const {
-  if (!holds(n)) return false;
-  input_.payload_to_host(frames_[size_t(n - first_)].data(), dst, stride);
+  const uint8_t* frame = payload(n);
+  if (!frame) return false;
+  input_.payload_to_host(frame, dst, stride);
   mirror_padding(dst, stride, width_, height_, clip_width_, clip_height_);
   return true;
 }
 
 bool StreamingSource::convert_row(int64_t n, int r, PIXEL_YC* dst) const {
-  if (!holds(n)) return false;
+  const uint8_t* frame = payload(n);
+  if (!frame) return false;
   // With a stride of 0 the one row converted lands at dst itself.
-  input_.payload_to_host(frames_[size_t(n - first_)].data(), dst, 0, r, r + 1);
+  input_.payload_to_host(frame, dst, 0, r, r + 1);
   return true;
 }
 
 bool StreamingSource::read_frame(int n, PIXEL_YC* dst, int stride) {
   // The host asks only for frames of the clip (0 <= n < frame_count()).
-  if (!holds(n)) {
+  const uint8_t* frame = payload(n);
+  if (!frame) {
     if (window_fault_ < 0) window_fault_ = n;
     return false;
   }
-  const uint8_t* frame = frames_[size_t(n - first_)].data();
   const int split = clip_height_ / 2;
   converter_.start([=, this] { input_.payload_to_host(frame, dst, stride, split, clip_height_); });
   input_.payload_to_host(frame, dst, stride, 0, split);

@@ -68,7 +68,7 @@ void CompensatedWindow::line_up(Lined& into, const WindowSpan& span) {
   for (size_t i = frames.size(); i < into.moved.size(); ++i) into.moved[i].frame = -1;
   auto work = [&](size_t from) {
     for (size_t i = from; i < frames.size(); i += 2) {
-      move(into, frames[i], into.moved[i], into.scratch[from]);
+      move(into, frames[i], into.moved[i], into.source_row[from]);
     }
   };
   // The second thread is waited for whatever either of them throws.
@@ -135,7 +135,7 @@ CompensatedWindow::Moved& CompensatedWindow::moved_frame(int64_t frame) {
     track_through(std::max(frame, shown_.span.centre));
     it = std::find_if(shown_.moved.begin(), shown_.moved.end(), [](const Moved& m) { return m.frame < 0; });
     if (it == shown_.moved.end()) it = shown_.moved.emplace(it);
-    move(shown_, frame, *it, shown_.scratch[0]);
+    move(shown_, frame, *it, shown_.source_row[0]);
   }
   return *it;
 }

@@ -80,7 +80,7 @@ class CompensatedWindow : public FrameSource {
     std::vector<PIXEL_YC> centre_pixels;
     std::vector<uint8_t> centre_luma;  // with blocks: what they are matched against
     std::vector<Moved> moved;          // the window's frames, lined up
-    std::vector<PIXEL_YC> scratch[2];     // one source row being converted
+    std::vector<PIXEL_YC> source_row[2];  // each thread's source row being converted
   };
   // The scene's frames within the radius of the centre but the centre.
   static std::vector<int64_t> window_frames(const WindowSpan& span);
