@@ -1,57 +1,55 @@
 #include "engine/chroma_gather.h"
 
+#include <cstddef>
+#include <initializer_list>
+
 namespace {
 
-// Writes the padded column of one plane; `adjust` maps a pixel to its value.
-template <typename Adjust>
-void gather_plane(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                  int32_t step, float* out, Adjust adjust) {
-  const float top = adjust(first[0]);
-  for (int32_t i = 0; i < top_pad; ++i) *out++ = top;
-  const PIXEL_YC* pixel = first;
-  float value = top;
-  for (int32_t i = 0; i < count; ++i, pixel += step) {
-    value = adjust(*pixel);
-    *out++ = value;
+// The block's lines of one or both planes (a null output is skipped), row
+// by row: the kChromaGatherColumns pixels of a row lie close together.
+void gather(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
+            int32_t step, float* cb_out, float* cr_out, int32_t line_stride,
+            const ChromaAdjustment& adjustment) {
+  float* cb = cb_out ? cb_out + top_pad : nullptr;
+  float* cr = cr_out ? cr_out + top_pad : nullptr;
+  const PIXEL_YC* row = first;
+  for (int32_t i = 0; i < count; ++i, row += step) {
+    for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
+      const PIXEL_YC& pixel = row[2 * c];
+      const ptrdiff_t at = static_cast<ptrdiff_t>(c) * line_stride + i;
+      if (cb) cb[at] = adjusted_cb(pixel, adjustment);
+      if (cr) cr[at] = adjusted_cr(pixel, adjustment);
+    }
   }
-  for (int32_t i = 0; i < bottom_pad; ++i) *out++ = value;
+  // The pads repeat the first and the last gathered values.
+  for (float* plane : {cb, cr}) {
+    if (!plane) continue;
+    for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
+      float* line = plane + static_cast<ptrdiff_t>(c) * line_stride;
+      const float top = line[0];
+      const float bottom = line[count - 1];
+      for (int32_t j = 1; j <= top_pad; ++j) line[-j] = top;
+      for (int32_t j = 0; j < bottom_pad; ++j) line[count + j] = bottom;
+    }
+  }
 }
 
 }  // namespace
 
-void gather_chroma_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
-                          int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
-                          const ChromaAdjustment& adjustment) {
-  // One walk down the column for both planes: the pixels are far apart.
-  const float top_cb = adjusted_cb(first[0], adjustment);
-  const float top_cr = adjusted_cr(first[0], adjustment);
-  for (int32_t i = 0; i < top_pad; ++i) {
-    *cb_out++ = top_cb;
-    *cr_out++ = top_cr;
-  }
-  const PIXEL_YC* pixel = first;
-  float cb = top_cb;
-  float cr = top_cr;
-  for (int32_t i = 0; i < count; ++i, pixel += step) {
-    cb = adjusted_cb(*pixel, adjustment);
-    cr = adjusted_cr(*pixel, adjustment);
-    *cb_out++ = cb;
-    *cr_out++ = cr;
-  }
-  for (int32_t i = 0; i < bottom_pad; ++i) {
-    *cb_out++ = cb;
-    *cr_out++ = cr;
-  }
+void gather_chroma_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                             int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
+                             int32_t line_stride, const ChromaAdjustment& adjustment) {
+  gather(first, count, top_pad, bottom_pad, step, cb_out, cr_out, line_stride, adjustment);
 }
 
-void gather_cb_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                      int32_t step, float* cb_out, const ChromaAdjustment& adjustment) {
-  gather_plane(first, count, top_pad, bottom_pad, step, cb_out,
-               [&](const PIXEL_YC& p) { return adjusted_cb(p, adjustment); });
+void gather_cb_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                         int32_t bottom_pad, int32_t step, float* cb_out, int32_t line_stride,
+                         const ChromaAdjustment& adjustment) {
+  gather(first, count, top_pad, bottom_pad, step, cb_out, nullptr, line_stride, adjustment);
 }
 
-void gather_cr_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                      int32_t step, float* cr_out, const ChromaAdjustment& adjustment) {
-  gather_plane(first, count, top_pad, bottom_pad, step, cr_out,
-               [&](const PIXEL_YC& p) { return adjusted_cr(p, adjustment); });
+void gather_cr_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                         int32_t bottom_pad, int32_t step, float* cr_out, int32_t line_stride,
+                         const ChromaAdjustment& adjustment) {
+  gather(first, count, top_pad, bottom_pad, step, nullptr, cr_out, line_stride, adjustment);
 }

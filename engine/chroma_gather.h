@@ -1,12 +1,19 @@
 #pragma once
-// Gathering of one chroma column of a frame into float lines, with the colour
+// Gathering of chroma columns of a frame into float lines, with the colour
 // adjustment applied on the way (single precision, in this order):
 //   Cb' = ((cb * gain_cb) * hue_cos) - ((cr * gain_cr) * hue_sin)
 //   Cr' = ((cb * gain_cb) * hue_sin) + ((cr * gain_cr) * hue_cos)
-// The output is top_pad copies of the first gathered pixel's value, the
-// `count` gathered values, then bottom_pad copies of the last one. Pixels are
-// `step` pixels apart (the frame stride, or twice it for one field). All
-// counts are multiples of 4 and count is at least 1.
+// A gather takes a block of kChromaGatherColumns columns side by side: chroma
+// column c of the block is pixel column 2c from `first` (the chroma of 4:2:2
+// lies on the even pixels), and goes to the line at out + c * line_stride.
+// Each line is top_pad copies of the first gathered pixel's value, the
+// `count` gathered values, then bottom_pad copies of the last one. Pixels
+// are `step` pixels apart down a column (the frame stride, or twice it for
+// one field). All counts are multiples of 4 and count is at least 1.
+//
+// A block rather than one column at a time: the frame is then read a row
+// segment at a time, where a single column would touch a new cache line
+// (and page) for every sample.
 #include <cstdint>
 
 #include "engine/pixel.h"
@@ -17,6 +24,8 @@ struct ChromaAdjustment {
   float hue_sin = 0;
   float hue_cos = 1;
 };
+
+constexpr int32_t kChromaGatherColumns = 8;
 
 // One pixel's Cb and Cr after the gains and the hue rotation, products and
 // sums in this order in every form. (Plain functions: the vector forms,
@@ -36,18 +45,21 @@ inline float adjusted_cr(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
 // Both planes at once.
 using ChromaGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                                     int32_t bottom_pad, int32_t step, float* cb_out,
-                                    float* cr_out, const ChromaAdjustment& adjustment);
+                                    float* cr_out, int32_t line_stride,
+                                    const ChromaAdjustment& adjustment);
 // One plane only; the values equal those of the two-plane gather.
 using PlaneGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                                    int32_t bottom_pad, int32_t step, float* out,
-                                   const ChromaAdjustment& adjustment);
+                                   int32_t line_stride, const ChromaAdjustment& adjustment);
 
 // The plain forms: the reference for the others (the kernel table holds the
 // forms each level uses). Every form gives the same bits.
-void gather_chroma_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
-                            int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
-                            const ChromaAdjustment& adjustment);
-void gather_cb_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                        int32_t step, float* cb_out, const ChromaAdjustment& adjustment);
-void gather_cr_column_c(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t bottom_pad,
-                        int32_t step, float* cr_out, const ChromaAdjustment& adjustment);
+void gather_chroma_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                             int32_t bottom_pad, int32_t step, float* cb_out, float* cr_out,
+                             int32_t line_stride, const ChromaAdjustment& adjustment);
+void gather_cb_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                         int32_t bottom_pad, int32_t step, float* cb_out, int32_t line_stride,
+                         const ChromaAdjustment& adjustment);
+void gather_cr_columns_c(const PIXEL_YC* first, int32_t count, int32_t top_pad,
+                         int32_t bottom_pad, int32_t step, float* cr_out, int32_t line_stride,
+                         const ChromaAdjustment& adjustment);

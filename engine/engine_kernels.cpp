@@ -36,9 +36,9 @@ EngineKernels engine_kernels(KernelLevel level) {
   k.synthesis_rows = d4_synthesis_rows_c;
   fill_temporal_kernels_c(k.temporal);
   k.widen_luma = widen_luma_c;
-  k.gather_chroma = gather_chroma_column_c;
-  k.gather_cb = gather_cb_column_c;
-  k.gather_cr = gather_cr_column_c;
+  k.gather_chroma = gather_chroma_columns_c;
+  k.gather_cb = gather_cb_columns_c;
+  k.gather_cr = gather_cr_columns_c;
   k.output_row = output_row_c;
   k.block_nr_luma = block_nr_luma_c;
   k.mosquito_nr_luma = mosquito_nr_luma_c;

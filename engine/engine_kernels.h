@@ -51,7 +51,7 @@ struct EngineKernels {
   TemporalKernel temporal[kTemporalKernelEntries] = {};
   // The luma of one frame row as floats (engine/luma_widen.h).
   LumaWidenKernel widen_luma = nullptr;
-  // The chroma of one column, colour-adjusted (engine/chroma_gather.h).
+  // The chroma of a block of columns, colour-adjusted (engine/chroma_gather.h).
   ChromaGatherKernel gather_chroma = nullptr;
   PlaneGatherKernel gather_cb = nullptr;
   PlaneGatherKernel gather_cr = nullptr;

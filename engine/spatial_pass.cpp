@@ -65,9 +65,11 @@ void luma_horizontal_step(const SpatialJob& job, const CoringSettings& coring) {
   }
 }
 
-// What one chroma plane's work needs: its line buffers, coring and targets.
+// What one chroma plane's work needs: its line buffers, the lines a block of
+// columns is gathered into, coring and targets.
 struct ChromaPlaneWork {
   float* const* lines;
+  float* gathered;
   float* slot_planes_a;
   float* slot_planes_b;
   CoringSettings coring;
@@ -75,22 +77,22 @@ struct ChromaPlaneWork {
 
 ChromaPlaneWork cb_plane_work(const SpatialJob& job) {
   const WorkPlanes& planes = *job.planes;
-  return {planes.CbLineBuffers, planes.CbSlotPlanesA, planes.CbSlotPlanesB,
+  return {planes.CbLineBuffers, planes.CbGatherLines, planes.CbSlotPlanesA, planes.CbSlotPlanesB,
           chroma_coring_settings(*job.params, planes.CbLineBuffers[3], planes.ScratchVectors[4])};
 }
 
 ChromaPlaneWork cr_plane_work(const SpatialJob& job) {
   const WorkPlanes& planes = *job.planes;
-  return {planes.CrLineBuffers, planes.CrSlotPlanesA, planes.CrSlotPlanesB,
+  return {planes.CrLineBuffers, planes.CrGatherLines, planes.CrSlotPlanesA, planes.CrSlotPlanesB,
           chroma_coring_settings(*job.params, planes.CrLineBuffers[3], planes.ScratchVectors[5])};
 }
 
-// Chroma column k of the frame (pixel column 2k) into line, in the same
-// frame or field arrangement as the luma columns. Each call of the gather
-// covers one half of the line: the upper and lower halves of the rows, or
-// one field.
+// Chroma columns k .. k + kChromaGatherColumns - 1 of the frame (pixel
+// columns 2k, 2k + 2, ..) into the gather lines, in the same frame or field
+// arrangement as the luma columns. Each call of the gather covers one half
+// of the lines: the upper and lower halves of the rows, or one field.
 template <typename Gather>
-void gather_chroma_line(const SpatialJob& job, int32_t k, Gather gather) {
+void gather_chroma_block(const SpatialJob& job, int32_t k, Gather gather) {
   const int32_t H = job.planes->H;
   const int32_t rows = job.h / 2;
   const PIXEL_YC* column = job.src + 2 * k;
@@ -105,18 +107,19 @@ void gather_chroma_line(const SpatialJob& job, int32_t k, Gather gather) {
   gather(column + job.stride, rows, pad, pad, 2 * job.stride, H / 2);
 }
 
-// Decomposes line 1 of the plane and stores set A (line 1) and set B (line 2)
-// as chroma column k of the slot planes. The first and last image columns are
-// also stored as the pad columns beside them.
-void decompose_and_store_chroma(const SpatialJob& job, const ChromaPlaneWork& work, int32_t k) {
+// Decomposes chroma column k, gathered into `column`, and stores set A
+// (line 1) and set B (line 2) as column k of the slot planes. The first and
+// last image columns are also stored as the pad columns beside them.
+void decompose_and_store_chroma(const SpatialJob& job, const ChromaPlaneWork& work, int32_t k,
+                                const float* column) {
   const WorkPlanes& planes = *job.planes;
   const int32_t H = planes.H;
   const int32_t pad_columns = (planes.W - job.w) / 4;
   const int32_t image_columns = job.w / 2;
   float* const* lines = work.lines;
-  dual_phase_decompose(lines[1], H, lines[1], lines[2], lines[0], work.coring, *job.kernels);
-  auto store_column = [&](int32_t column) {
-    const int64_t first = static_cast<int64_t>(column) * H;
+  dual_phase_decompose(column, H, lines[1], lines[2], lines[0], work.coring, *job.kernels);
+  auto store_column = [&](int32_t c) {
+    const int64_t first = static_cast<int64_t>(c) * H;
     store_line_in_slot(work.slot_planes_a, first, lines[1], H, job.slot, planes.N);
     store_line_in_slot(work.slot_planes_b, first, lines[2], H, job.slot, planes.N);
   };
@@ -129,32 +132,38 @@ void decompose_and_store_chroma(const SpatialJob& job, const ChromaPlaneWork& wo
   }
 }
 
+// job.w is a multiple of 16, so the image's w / 2 chroma columns come in
+// whole blocks.
 void chroma_pass(const SpatialJob& job, bool cb, bool cr) {
   const ChromaAdjustment adjustment = chroma_adjustment(*job.params);
   const ChromaPlaneWork cb_work = cb_plane_work(job);
   const ChromaPlaneWork cr_work = cr_plane_work(job);
-  for (int32_t k = 0; k < job.w / 2; ++k) {
+  const int32_t H = job.planes->H;
+  for (int32_t k = 0; k < job.w / 2; k += kChromaGatherColumns) {
     if (cb && cr) {
-      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
-                                     int32_t bottom, int32_t step, int32_t offset) {
-        job.kernels->gather_chroma(first, count, top, bottom, step, cb_work.lines[1] + offset,
-                                   cr_work.lines[1] + offset, adjustment);
+      gather_chroma_block(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                      int32_t bottom, int32_t step, int32_t offset) {
+        job.kernels->gather_chroma(first, count, top, bottom, step, cb_work.gathered + offset,
+                                   cr_work.gathered + offset, H, adjustment);
       });
     } else if (cb) {
-      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
-                                     int32_t bottom, int32_t step, int32_t offset) {
-        job.kernels->gather_cb(first, count, top, bottom, step, cb_work.lines[1] + offset,
+      gather_chroma_block(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                      int32_t bottom, int32_t step, int32_t offset) {
+        job.kernels->gather_cb(first, count, top, bottom, step, cb_work.gathered + offset, H,
                                adjustment);
       });
     } else {
-      gather_chroma_line(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
-                                     int32_t bottom, int32_t step, int32_t offset) {
-        job.kernels->gather_cr(first, count, top, bottom, step, cr_work.lines[1] + offset,
+      gather_chroma_block(job, k, [&](const PIXEL_YC* first, int32_t count, int32_t top,
+                                      int32_t bottom, int32_t step, int32_t offset) {
+        job.kernels->gather_cr(first, count, top, bottom, step, cr_work.gathered + offset, H,
                                adjustment);
       });
     }
-    if (cb) decompose_and_store_chroma(job, cb_work, k);
-    if (cr) decompose_and_store_chroma(job, cr_work, k);
+    for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
+      const int64_t line = static_cast<int64_t>(c) * H;
+      if (cb) decompose_and_store_chroma(job, cb_work, k + c, cb_work.gathered + line);
+      if (cr) decompose_and_store_chroma(job, cr_work, k + c, cr_work.gathered + line);
+    }
   }
   store_fence();
 }

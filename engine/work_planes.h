@@ -24,11 +24,17 @@ struct WorkPlanes {
   float* CbSlotPlanesA = nullptr;    // N x H x W/2 floats
   float* CbSlotPlanesB = nullptr;
   int16_t* CbOutPlane = nullptr;     // W/2 lines of H int16
+  // kChromaGatherColumns lines of H floats that the spatial pass gathers a
+  // block of chroma columns into. They lie in the output plane's memory: the
+  // temporal pass writes the whole output plane, and the output pass reads it,
+  // only after the spatial passes of a frame are done with these lines.
+  float* CbGatherLines = nullptr;
 
   float* CrLineBuffers[4] = {};
   float* CrSlotPlanesA = nullptr;
   float* CrSlotPlanesB = nullptr;
   int16_t* CrOutPlane = nullptr;
+  float* CrGatherLines = nullptr;
 
   // Six 16-byte vectors: 0..2 temporal luma/Cb/Cr, 3..5 spatial luma/Cb/Cr.
   float* ScratchVectors[6] = {};

@@ -64,6 +64,7 @@ void WorkBuffers::assign_views(int number, char* base) {
       break;
     case 20:
       p.CbOutPlane = samples(0);
+      p.CbGatherLines = floats(0);
       break;
     case 16:
       for (int i = 0; i < 4; ++i) p.CrLineBuffers[i] = floats(i * H * sizeof(float));
@@ -74,6 +75,7 @@ void WorkBuffers::assign_views(int number, char* base) {
       break;
     case 21:
       p.CrOutPlane = samples(0);
+      p.CrGatherLines = floats(0);
       break;
   }
 }

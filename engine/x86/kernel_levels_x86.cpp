@@ -46,8 +46,8 @@ void add_avx2_kernels(EngineKernels& k) {
   fill_temporal_kernels_avx2(k.temporal);
   k.output_row = output_row_avx2;
   k.widen_luma = widen_luma_avx2;
-  k.gather_chroma = gather_chroma_column_avx2;
-  k.gather_cb = gather_cb_column_avx2;
-  k.gather_cr = gather_cr_column_avx2;
+  k.gather_chroma = gather_chroma_columns_avx2;
+  k.gather_cb = gather_cb_columns_avx2;
+  k.gather_cr = gather_cr_columns_avx2;
 }
 #endif

@@ -1,12 +1,14 @@
 #pragma once
 // Work planes for tests: every buffer of a WorkPlanes view allocated with
 // 64-byte alignment for a given W x H and window length N, freed on scope exit.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "engine/chroma_gather.h"
 #include "engine/work_planes.h"
 
 #if defined(_WIN32)
@@ -34,8 +36,13 @@ class TestWorkPlanes {
     planes.CbSlotPlanesB = allocate<float>(chroma_plane * N);
     planes.CrSlotPlanesA = allocate<float>(chroma_plane * N);
     planes.CrSlotPlanesB = allocate<float>(chroma_plane * N);
-    planes.CbOutPlane = allocate<int16_t>(chroma_plane);
-    planes.CrOutPlane = allocate<int16_t>(chroma_plane);
+    // The gather lines share the output planes' memory, as in the module.
+    const size_t gather_samples = sizeof(float) / sizeof(int16_t) * kChromaGatherColumns * static_cast<size_t>(H);
+    const size_t out_plane = std::max(chroma_plane, gather_samples);
+    planes.CbOutPlane = allocate<int16_t>(out_plane);
+    planes.CrOutPlane = allocate<int16_t>(out_plane);
+    planes.CbGatherLines = reinterpret_cast<float*>(planes.CbOutPlane);
+    planes.CrGatherLines = reinterpret_cast<float*>(planes.CrOutPlane);
     for (int i = 0; i < 6; ++i) planes.ScratchVectors[i] = allocate<float>(4);
   }
   ~TestWorkPlanes() {
