@@ -1,7 +1,6 @@
 #include "engine/chroma_gather.h"
 
 #include <cstddef>
-#include <initializer_list>
 
 namespace {
 
@@ -22,16 +21,8 @@ void gather(const PIXEL_YC* first, int32_t count, int32_t top_pad, int32_t botto
     }
   }
   // The pads repeat the first and the last gathered values.
-  for (float* plane : {cb, cr}) {
-    if (!plane) continue;
-    for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
-      float* line = plane + static_cast<ptrdiff_t>(c) * line_stride;
-      const float top = line[0];
-      const float bottom = line[count - 1];
-      for (int32_t j = 1; j <= top_pad; ++j) line[-j] = top;
-      for (int32_t j = 0; j < bottom_pad; ++j) line[count + j] = bottom;
-    }
-  }
+  if (cb) pad_gathered_lines(cb, count, top_pad, bottom_pad, line_stride);
+  if (cr) pad_gathered_lines(cr, count, top_pad, bottom_pad, line_stride);
 }
 
 }  // namespace

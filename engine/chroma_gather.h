@@ -42,6 +42,20 @@ inline float adjusted_cr(const PIXEL_YC& pixel, const ChromaAdjustment& a) {
   return (cb * a.hue_sin) + (cr * a.hue_cos);
 }
 
+// Fills the pads of a block's lines from their gathered values: top_pad
+// copies of the first before it, bottom_pad copies of the last after it.
+// `gathered` is the first line's first gathered value.
+inline void pad_gathered_lines(float* gathered, int32_t count, int32_t top_pad,
+                               int32_t bottom_pad, int32_t line_stride) {
+  for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
+    float* line = gathered + static_cast<int64_t>(c) * line_stride;
+    const float top = line[0];
+    const float bottom = line[count - 1];
+    for (int32_t j = 1; j <= top_pad; ++j) line[-j] = top;
+    for (int32_t j = 0; j < bottom_pad; ++j) line[count + j] = bottom;
+  }
+}
+
 // Both planes at once.
 using ChromaGatherKernel = void (*)(const PIXEL_YC* first, int32_t count, int32_t top_pad,
                                     int32_t bottom_pad, int32_t step, float* cb_out,

@@ -15,7 +15,6 @@
 #include <immintrin.h>
 
 #include <cstddef>
-#include <initializer_list>
 
 #define GATHER_AVX2 __attribute__((target("avx2")))
 #define GATHER_AVX2_INLINE GATHER_AVX2 inline __attribute__((always_inline))
@@ -107,16 +106,8 @@ GATHER_AVX2_INLINE void gather(const PIXEL_YC* first, int32_t count, int32_t top
     }
   }
   // The pads repeat the first and the last gathered values.
-  for (float* plane : {cb, cr}) {
-    if (!plane) continue;
-    for (int32_t c = 0; c < kChromaGatherColumns; ++c) {
-      float* line = plane + c * stride;
-      const float top = line[0];
-      const float bottom = line[count - 1];
-      for (int32_t j = 1; j <= top_pad; ++j) line[-j] = top;
-      for (int32_t j = 0; j < bottom_pad; ++j) line[count + j] = bottom;
-    }
-  }
+  if (cb) pad_gathered_lines(cb, count, top_pad, bottom_pad, line_stride);
+  if (cr) pad_gathered_lines(cr, count, top_pad, bottom_pad, line_stride);
 }
 
 }  // namespace
