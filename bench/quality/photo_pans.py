@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""A quick check of the default settings on photos that the training clips
-do not use (ukui-wallpapers: calla, city, desert, goldfish): 40 frames of
+"""A quick check of the default settings on pictures that the training clips
+do not use (ukui-wallpapers: calla, city, desert, goldfish; smooth colour
+gradients rather than photos): 40 frames of
 720x480 4:2:2 each, Gaussian noise 2, 5 and 10, PSNR-Y gain of quietloom's
 output over the noisy input (dB), per photo and noise.
 
