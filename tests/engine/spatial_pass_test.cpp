@@ -14,6 +14,7 @@
 #include "engine/d4_kernels.h"
 #include "engine/dual_phase.h"
 #include "engine/spatial_pass.h"
+#include "support/coring_parameters.h"
 #include "support/kernel_levels.h"
 #include "test_work_planes.h"
 
@@ -82,20 +83,6 @@ FilterParameters plain_parameters() {
   p.hue_sin = 0.0f;
   p.hue_cos = 1.0f;
   return p;
-}
-
-// W2DY = 10, W2DC = 6.
-void enable_coring(FilterParameters& p) {
-  p.w2dy_on = true;
-  p.w2dc_on = true;
-  const float luma_mask[3] = {30, 40, 40}, luma_core[3] = {80, 120, 160};
-  const float chroma_mask[3] = {18, 24, 24}, chroma_core[3] = {48, 72, 96};
-  for (int j = 0; j < 3; ++j) {
-    p.w2dy_mask_threshold[j] = luma_mask[j];
-    p.w2dy_core_threshold[j] = luma_core[j];
-    p.w2dc_mask_threshold[j] = chroma_mask[j];
-    p.w2dc_core_threshold[j] = chroma_core[j];
-  }
 }
 
 struct SpatialFixture {
