@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
-Pyramid build_pyramid(const Plane& luma, int min_width) {
+Pyramid build_pyramid(Plane luma, int min_width) {
   Pyramid pyramid;
-  pyramid.levels.push_back(luma);
+  pyramid.levels.push_back(std::move(luma));
   while (pyramid.levels.back().width / 2 >= min_width && pyramid.levels.back().height / 2 >= 16) {
     pyramid.levels.push_back(half_size(pyramid.levels.back()));
   }

@@ -19,7 +19,7 @@ struct Translation {
 struct Pyramid {
   std::vector<Plane> levels;
 };
-Pyramid build_pyramid(const Plane& luma, int min_width = 64);
+Pyramid build_pyramid(Plane luma, int min_width = 64);
 // The same from the half-size plane on, with level 0 left empty (to be
 // filled in when a full-size shift is wanted).
 Pyramid build_pyramid_from_half(Plane half, int min_width = 64);
