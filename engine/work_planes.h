@@ -27,7 +27,9 @@ struct WorkPlanes {
   // kChromaGatherColumns lines of H floats that the spatial pass gathers a
   // block of chroma columns into. They lie in the output plane's memory: the
   // temporal pass writes the whole output plane, and the output pass reads it,
-  // only after the spatial passes of a frame are done with these lines.
+  // only after the spatial passes of a frame are done with these lines. The
+  // lines take 32 x H bytes of the plane's W x H, which every buffer width
+  // (800 and up) holds.
   float* CbGatherLines = nullptr;
 
   float* CrLineBuffers[4] = {};
