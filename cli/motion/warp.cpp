@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "cli/motion/warp_avx2.h"
+
 // The row loops are built twice where the processor may have AVX2, and the
 // loader picks the form. Nothing in them fuses a multiply with an add, so
 // both forms give the same samples.
@@ -84,7 +86,12 @@ WARP_CLONES void widen(const int16_t* __restrict in, int count, float* __restric
   for (int i = 0; i < count; ++i) out[i] = in[i];
 }
 
-WARP_CLONES void round_into(const float* __restrict in, int count, int16_t* __restrict out) {
+// Compilers turn the clamp of to_sample into compares and blends on vectors,
+// which made this loop cost as much as the filters; the AVX2 form clamps
+// with min and max instead.
+void round_into(const float* __restrict in, int count, int16_t* __restrict out) {
+  static const bool vectors = warp_avx2_usable();
+  if (vectors) return round_samples_avx2(in, count, out);
   for (int i = 0; i < count; ++i) out[i] = to_sample(in[i]);
 }
 

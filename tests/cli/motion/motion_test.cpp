@@ -3,12 +3,15 @@
 // the noise as it is and take nothing from outside the picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "cli/analysis/global_motion.h"
 #include "cli/motion/block_vectors.h"
 #include "cli/motion/warp.h"
+#include "cli/motion/warp_avx2.h"
 #include "support/real_content.h"
 
 namespace {
@@ -94,6 +97,26 @@ TEST(Warp, KeepsTheNoiseAndTakesNothingFromOutsideThePicture) {
   // Per field, each field moves within its own rows.
   warp_frame(src.data(), centre.data(), dst.data(), g, {0, 2}, true);
   for (int y = 2; y < h; ++y) ASSERT_EQ(dst[size_t(y) * w + 7].y, src[size_t(y - 2) * w + 7].y) << y;
+}
+
+TEST(Warp, AvxRoundingEqualsThePlainRounding) {
+  if (!warp_avx2_usable()) GTEST_SKIP() << "this processor has no AVX2";
+  // Halves both ways, the int16 bounds and past them, -0, and random values;
+  // every length up to two vectors and a row of 1920 pixels.
+  std::vector<float> in = {-0.0f, 0.5f, -0.5f, 1.5f, -2.5f, 32766.5f, 32767.4f, 32767.5f, 1e9f,
+                           -32767.5f, -32768.0f, -32768.5f, -1e9f, 0.49999997f, -0.49999997f};
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> value(-40000.0f, 40000.0f);
+  while (in.size() < 3 * 1920 + 7) in.push_back(value(rng));
+  for (int count : {1, 7, 15, 16, 17, 31, 33, int(in.size())}) {
+    std::vector<int16_t> fast(size_t(count) + 1, 99);
+    round_samples_avx2(in.data(), count, fast.data());
+    for (int i = 0; i < count; ++i) {
+      const float c = std::min(std::max(in[size_t(i)], -32768.0f), 32767.0f);
+      ASSERT_EQ(fast[size_t(i)], int16_t(int(c + std::copysign(0.5f, c)))) << in[size_t(i)] << " of " << count;
+    }
+    EXPECT_EQ(fast[size_t(count)], 99) << "wrote past the end";
+  }
 }
 
 TEST(BlockVectors, MoveWhatMovesOverAStillPictureAndNothingElse) {
