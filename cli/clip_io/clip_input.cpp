@@ -74,8 +74,12 @@ void ClipInput::open(const std::string& path, FrameSize yc48_size, Rational yc48
   } else {
     seekable_ = sniffed.regular && path != "-";
     file_ = stream_with_head(sniffed);
+    // The stream reads through a function of ours, a buffer's worth per call:
+    // 1 MiB calls instead of 8 KiB ones (a 1920x1080 4:2:2 frame took 506).
+    constexpr size_t kStreamBuffer = size_t(1) << 20;
+    stream_buffer_ = std::make_unique<char[]>(kStreamBuffer);
+    std::setvbuf(file_, stream_buffer_.get(), _IOFBF, kStreamBuffer);
   }
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
 
   if (kind_ == ClipKind::kYc48) {
     if (yc48_size.width == 0) throw ToolError(path, "raw .yc48 frames need --size WxH", 2);

@@ -84,6 +84,9 @@ class ClipInput {
   std::string name_;
   ClipKind kind_ = ClipKind::kY4m;
   FileIdentity identity_;
+  // file_'s buffer where it is ours (stdio takes a size only with a buffer;
+  // given none it keeps its own 8 KiB). Outlives file_, which release() closes.
+  std::unique_ptr<char[]> stream_buffer_;
   std::FILE* file_ = nullptr;  // owned unless it is the decoder's pipe
   std::unique_ptr<InputFeeder> feeder_;
   ChildPipe decoder_;
