@@ -22,9 +22,11 @@ std::vector<PIXEL_YC> noise_frame(int w, int h, uint32_t seed) {
 void BM_Warp(benchmark::State& state) {
   const int w = int(state.range(0)), h = int(state.range(1));
   const bool fraction = state.range(2) != 0;
+  const bool even_chroma = state.range(3) != 0;
   const std::vector<PIXEL_YC> src = noise_frame(w, h, 1), centre = noise_frame(w, h, 2);
   std::vector<PIXEL_YC> dst(src.size());
-  const WarpFrame g{w, h, w, h, w, w};
+  WarpFrame g{w, h, w, h, w, w};
+  g.even_chroma = even_chroma;
   const Translation offset = fraction ? Translation{2.4, -1.3} : Translation{2, -1};
   for (auto _ : state) {
     warp_frame(src.data(), centre.data(), dst.data(), g, offset, false);
@@ -32,7 +34,14 @@ void BM_Warp(benchmark::State& state) {
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * w * h);
 }
-BENCHMARK(BM_Warp)->Args({720, 480, 0})->Args({720, 480, 1})->Args({1920, 1080, 1})->Unit(benchmark::kMillisecond);
+// Args: width, height, whether the shift has a fraction, whether only the
+// even pixels' chroma is moved.
+BENCHMARK(BM_Warp)
+    ->Args({720, 480, 0, 0})
+    ->Args({720, 480, 1, 0})
+    ->Args({1920, 1080, 1, 0})
+    ->Args({1920, 1080, 1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_MoveBlocks(benchmark::State& state) {
   const int w = int(state.range(0)), h = int(state.range(1));

@@ -9,36 +9,12 @@
 
 #include <array>
 
+#include "cli/pixel_shuffles_avx2.h"
+
 #define CONVERSION_AVX2 __attribute__((target("avx2")))
 #define CONVERSION_AVX2_INLINE CONVERSION_AVX2 inline __attribute__((always_inline))
 
 namespace {
-
-// The 24 16-bit slots of eight pixels, each the luma of pixel i (source i)
-// or a chroma sample (source 8 + j, with Cb of pair p at j = 2p and Cr at
-// j = 2p + 1): pixel x is (y_x, cb_{x/2}, cr_{x/2}).
-constexpr int kSlotSource[24] = {0,  8,  9,  1,  8,  9,  2,  10, 11, 3,  10, 11,
-                                 4,  12, 13, 5,  12, 13, 6,  14, 15, 7,  14, 15};
-
-// A byte shuffle's control bytes; -1 bytes give zero.
-struct ShuffleBytes {
-  int8_t b[16];
-};
-
-// The shuffle that fills output vector v (slots 8v .. 8v + 7) from the luma
-// vector (chroma false) or the chroma vector; -1 bytes leave a slot to the
-// other.
-constexpr ShuffleBytes interleave_bytes(int v, bool chroma) {
-  ShuffleBytes m{};
-  for (int slot = 0; slot < 8; ++slot) {
-    const int source = kSlotSource[8 * v + slot];
-    const bool take = (source >= 8) == chroma;
-    const int index = source % 8;
-    m.b[2 * slot] = take ? static_cast<int8_t>(2 * index) : -1;
-    m.b[2 * slot + 1] = take ? static_cast<int8_t>(2 * index + 1) : -1;
-  }
-  return m;
-}
 
 // The shuffle that takes from input vector v (slots 8v .. 8v + 7) the
 // slots of the sources `wanted` lists, in that order: the first slot of each
@@ -64,22 +40,9 @@ constexpr int kLumaOf[8] = {0, 1, 2, 3, 4, 5, 6, 7};
 // Cb of pairs 0..3, then their Cr.
 constexpr int kChromaOf[8] = {8, 10, 12, 14, 9, 11, 13, 15};
 
-template <typename Make>
-constexpr std::array<ShuffleBytes, 3> three(Make make) {
-  return {make(0), make(1), make(2)};
-}
-
-constexpr auto kInterleaveLuma = three([](int v) { return interleave_bytes(v, false); });
-constexpr auto kInterleaveChroma = three([](int v) { return interleave_bytes(v, true); });
 constexpr auto kGatherLuma = three([](int v) { return gather_bytes(v, kLumaOf, 0); });
 constexpr auto kGatherEven = three([](int v) { return gather_bytes(v, kChromaOf, 0); });
 constexpr auto kGatherOdd = three([](int v) { return gather_bytes(v, kChromaOf, 1); });
-
-CONVERSION_AVX2_INLINE void load_masks(const std::array<ShuffleBytes, 3>& bytes, __m128i mask[3]) {
-  for (int v = 0; v < 3; ++v) {
-    mask[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes[v].b));
-  }
-}
 
 // Eight samples, `bytes` wide, zero-extended to 32 bits.
 CONVERSION_AVX2_INLINE __m256i load8(const uint8_t* p, int bytes) {

@@ -298,6 +298,9 @@ RunSummary run_denoise(const DenoiseOptions& options) {
   RunSummary summary;
   int64_t scene_first = -1, scene_index = -1, scene_end = -1;
   int margin = 0;
+  // Whether a pre-stage reads the window's frames as a whole: with none,
+  // the module reads only the even pixels' chroma of a moved frame.
+  bool prestages = false;
   // The compensated window of centre c in the current scene: the camera is
   // tracked over every frame the module may ask for, within the scene and
   // what has been decoded.
@@ -309,6 +312,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     span.radius = margin - kPreStageReach;
     span.first_tracked = std::max(scene_first, c - margin);
     span.last_tracked = std::min({c + margin, scene_first + window.frame_count() - 1, source.decoded() - 1});
+    span.even_chroma = !prestages;
     return span;
   };
   // scene: the scene's figures, printed where `measured`.
@@ -321,6 +325,7 @@ RunSummary run_denoise(const DenoiseOptions& options) {
     }
     const int radius = s.tracks[kTrackFrame];
     apply_settings(host, s);
+    prestages = s.checks[kCheckCrossColour] != 0 || s.checks[kCheckMosquitoNr] != 0 || s.checks[kCheckBlockNr] != 0;
     // The host's filtering cache keys frames by their number in the clip it
     // is given, and each scene is a clip of its own numbered from 0: frames
     // of the scene before would be served as this one's.

@@ -27,7 +27,9 @@ void CompensatedWindow::move(const Lined& window, int64_t frame, Moved& into, st
     source_.convert_row(frame, r, row.data());
     return row.data();
   };
-  const WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
+  WarpFrame geometry{source_.clip_width(), source_.clip_height(), w, h, w, w};
+  // Blocks move whole pixels, an odd pixel's chroma onto an even place.
+  geometry.even_chroma = window.span.even_chroma && !blocks_;
   const Translation offset = track_.offset(frame, window.span.centre);
   warp_frame(source_row, window.centre_pixels.data(), into.pixels.get(), geometry, offset, fields_);
   if (!blocks_) return;
@@ -92,7 +94,8 @@ void CompensatedWindow::set_window(const WindowSpan& span) {
   // (the scene's known length and the frames decoded may have grown since,
   // which changes neither).
   const bool prepared = next_ready_ && next_.span.first == span.first && next_.span.centre == span.centre &&
-                        next_.span.radius == span.radius && next_.frames == window_frames(span);
+                        next_.span.radius == span.radius && next_.span.even_chroma == span.even_chroma &&
+                        next_.frames == window_frames(span);
   next_ready_ = false;
   if (track_.frames() - 1 < span.first_tracked) track_.restart(span.first_tracked);
   track_.forget_before(span.first_tracked + 1);

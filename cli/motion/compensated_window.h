@@ -33,6 +33,9 @@ struct WindowSpan {
   int radius = 0;
   int64_t first_tracked = 0;
   int64_t last_tracked = -1;
+  // Only the even pixels' chroma of the moved frames is read (no pre-stage
+  // runs): it is all that is moved, where no blocks are moved after.
+  bool even_chroma = false;
 };
 
 class CompensatedWindow : public FrameSource {

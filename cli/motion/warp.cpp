@@ -60,22 +60,25 @@ bool inside(const Axis& a, int i, int size) {
   return s >= 0 && s + (a.weights.empty() ? 0 : 1) <= size - 1;
 }
 
-// Nearest, halves away from zero, inside the int16 range. The file is built
-// without trapping maths, so that this runs on vectors (the values are
-// finite sums of samples, and no trap is ever enabled). Adding a half with
-// the value's own sign and truncating rounds halves away from zero; for -0
-// it adds -0.5 instead of 0.5, which truncates to 0 all the same.
+// Nearest, halves away from zero, inside the int16 range (the values are
+// finite sums of samples). Adding a half with the value's own sign and
+// truncating rounds halves away from zero; for -0 it adds -0.5 instead of
+// 0.5, which truncates to 0 all the same.
 inline int16_t to_sample(float v) {
   const float c = std::min(std::max(v, -32768.0f), 32767.0f);
   return int16_t(int(c + std::copysign(0.5f, c)));
 }
 
-// The three channels of a pixel row are moved together as one row of
-// 3 x width samples, channel after channel within each pixel: the sample of
-// channel c at x lies at 3x + c, its neighbour along the row 3 samples on,
-// and the rows below hold it at the same place. Every channel sees the
-// same taps in the same order, so this gives the samples a loop per channel
-// would, without splitting the pixels apart and merging them again.
+// Two layouts of a row being moved. With every pixel's chroma wanted, the
+// three channels move together as one row of 3 x width samples, channel
+// after channel within each pixel: the sample of channel c at x lies at
+// 3x + c, its neighbour along the row 3 samples on, and the rows below hold
+// it at the same place, so every channel sees the same taps in the same
+// order without the pixels being split apart. With only the even pixels'
+// chroma wanted (`even_chroma`), the channels are split into rows of their
+// own, luma then Cb then Cr, and the chroma rows hold the even pixels'
+// samples only: a third less to move, each still interpolated from the
+// whole row, so it is the sample the full move gives there.
 static_assert(offsetof(PIXEL_YC, cb) == 2 && offsetof(PIXEL_YC, cr) == 4, "three packed int16 channels");
 constexpr int kChannels = 3;
 
@@ -84,6 +87,50 @@ inline int16_t* samples(PIXEL_YC* p) { return reinterpret_cast<int16_t*>(p); }
 
 WARP_CLONES void widen(const int16_t* __restrict in, int count, float* __restrict out) {
   for (int i = 0; i < count; ++i) out[i] = in[i];
+}
+
+// Pixels 2p and 2p + 1 into the luma row and the chroma phases' place p.
+void split_phases(const int16_t* __restrict in, int pairs, float* __restrict y, float* __restrict cb_even,
+                  float* __restrict cb_odd, float* __restrict cr_even, float* __restrict cr_odd) {
+  static const bool vectors = warp_avx2_usable();
+  int p = vectors ? split_phases_avx2(in, pairs, y, cb_even, cb_odd, cr_even, cr_odd) : 0;
+  for (; p < pairs; ++p) {
+    y[2 * p] = in[6 * p];
+    cb_even[p] = in[6 * p + 1];
+    cr_even[p] = in[6 * p + 2];
+    y[2 * p + 1] = in[6 * p + 3];
+    cb_odd[p] = in[6 * p + 4];
+    cr_odd[p] = in[6 * p + 5];
+  }
+}
+
+// A source row split into its channels and widened by its edge pixels by
+// `pad` (even) samples at both ends; each chroma row kept in its two
+// phases, the samples at even places of the widened row and those at odd
+// places.
+struct SplitRow {
+  float* luma;
+  float* chroma[2][2];  // [Cb, Cr][even places, odd places]
+};
+
+void split_row(const PIXEL_YC* in, int width, int pad, const SplitRow& r) {
+  const int16_t* s = samples(in);
+  const int pairs = width / 2, half_pad = pad / 2;
+  split_phases(s, pairs, r.luma + pad, r.chroma[0][0] + half_pad, r.chroma[0][1] + half_pad,
+               r.chroma[1][0] + half_pad, r.chroma[1][1] + half_pad);
+  if (width % 2 != 0) {
+    r.luma[pad + width - 1] = s[3 * (width - 1)];
+    for (int c = 0; c < 2; ++c) r.chroma[c][0][half_pad + pairs] = s[3 * (width - 1) + 1 + c];
+  }
+  std::fill(r.luma, r.luma + pad, r.luma[pad]);
+  std::fill(r.luma + pad + width, r.luma + 2 * pad + width, r.luma[pad + width - 1]);
+  for (int c = 0; c < 2; ++c) {
+    const float first = r.chroma[c][0][half_pad];
+    const int last_place = pad + width - 1;
+    const float last = r.chroma[c][last_place % 2][last_place / 2];
+    for (int i = 0; i < pad; ++i) r.chroma[c][i % 2][i / 2] = first;
+    for (int i = pad + width; i < 2 * pad + width; ++i) r.chroma[c][i % 2][i / 2] = last;
+  }
 }
 
 // Compilers turn the clamp of to_sample into compares and blends on vectors,
@@ -95,15 +142,26 @@ void round_into(const float* __restrict in, int count, int16_t* __restrict out) 
   for (int i = 0; i < count; ++i) out[i] = to_sample(in[i]);
 }
 
+// Output pixels x_first .. x_end - 1 from the split rows, rounded: the
+// chroma of pixel x at x / 2, so that odd pixels repeat the chroma of the
+// even pixel before them.
+void store_pixels(const float* y, const float* cb, const float* cr, int x_first, int x_end, PIXEL_YC* out) {
+  static const bool vectors = warp_avx2_usable();
+  int x = x_first;
+  if (vectors) x = store_pixels_avx2(y, cb, cr, x_first, x_end, out);
+  for (; x < x_end; ++x) out[x] = PIXEL_YC{to_sample(y[x]), to_sample(cb[x / 2]), to_sample(cr[x / 2])};
+}
+
 // One output sample's taps summed in order from zero, kept in a register
-// instead of going back to memory after each tap. The AVX2 clone does the
-// same operations eight lanes at a time (no fused multiply-add, so every
-// lane rounds as the plain form does).
-template <int kTaps>
+// instead of going back to memory after each tap; the taps of one channel
+// lie kStride samples apart. The AVX2 clone does the same operations eight
+// lanes at a time (no fused multiply-add, so every lane rounds as the plain
+// form does).
+template <int kTaps, int kStride>
 WARP_CLONES void filter_row(const float* __restrict e, const float* __restrict w, float* __restrict out, int count) {
   for (int i = 0; i < count; ++i) {
     float acc = 0.0f;
-    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * e[i + kChannels * k];
+    for (int k = 0; k < 2 * kTaps; ++k) acc += w[k] * e[i + kStride * k];
     out[i] = acc;
   }
 }
@@ -118,13 +176,15 @@ WARP_CLONES void filter_column(const float* const* __restrict rows, const float*
   }
 }
 
-// e: the pixel at whole offset 1 - taps from output pixel 0; count samples.
+// e: the sample at whole offset 1 - taps from output sample 0, the taps
+// `stride` (1 or kChannels) samples apart.
+template <int kStride>
 void filter_row(int taps, const float* e, const float* w, float* out, int count) {
   switch (taps) {
-    case 2: return filter_row<2>(e, w, out, count);
-    case 4: return filter_row<4>(e, w, out, count);
-    case 6: return filter_row<6>(e, w, out, count);
-    default: return filter_row<8>(e, w, out, count);
+    case 2: return filter_row<2, kStride>(e, w, out, count);
+    case 4: return filter_row<4, kStride>(e, w, out, count);
+    case 6: return filter_row<6, kStride>(e, w, out, count);
+    default: return filter_row<8, kStride>(e, w, out, count);
   }
 }
 
@@ -137,10 +197,24 @@ void filter_column(int taps, const float* const* rows, const float* w, float* ou
   }
 }
 
+// The even output samples of a split chroma row moved along the row, from
+// its two phases: output sample 2m reads widened place first + 2m (+ k for
+// tap k), which is phase (place mod 2) at place / 2.
+void move_even(float* const phase[2], int first, const Axis& ax, int taps, float* out, int count) {
+  auto at = [&](int place) -> const float* { return phase[place % 2] + place / 2; };
+  if (ax.weights.empty()) {
+    std::copy_n(at(first), count, out);
+    return;
+  }
+  const float* rows[16];
+  for (int k = 0; k < 2 * taps; ++k) rows[k] = at(first + 1 - taps + k);
+  filter_column(taps, rows, ax.weights.data(), out, count);
+}
+
 // Work rows of one thread, kept from call to call: a run moves eight frames
 // per output frame, and fresh buffers would be fresh pages each time.
 struct WarpBuffers {
-  std::vector<float> extended;  // one source row, widened at both ends
+  std::vector<float> widened;  // one source row, widened at both ends (and split)
   // The source rows moved along the row that the output rows being made
   // read: source row s in ring row s mod ring_rows, held[] saying which.
   std::vector<float> ring;
@@ -156,24 +230,39 @@ struct WarpBuffers {
 // depend on how the rows are walked.
 void warp_picture(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC* dst, int width, int rows,
                   int first_row, int row_step, int src_stride, int dst_stride, const Axis& ax, const Axis& ay,
-                  int taps) {
+                  int taps, bool even_chroma) {
   thread_local WarpBuffers b;
-  const int pad = taps + 1 + std::abs(ax.whole);
-  const int line = kChannels * width;
+  const int pad = (taps + 2 + std::abs(ax.whole)) / 2 * 2;  // even, > taps + |whole|
+  const int widened = width + 2 * pad;
+  const int chroma_width = (width + 1) / 2;  // split rows: the even pixels' chroma
+  const int line = even_chroma ? width + 2 * chroma_width : kChannels * width;
   const int ring_rows = 2 * taps;
-  b.extended.resize(size_t(kChannels) * size_t(width + 2 * pad));
+  b.widened.resize(size_t(kChannels) * size_t(widened));
+  float* const e = b.widened.data();
+  const int half = widened / 2;
+  const SplitRow split{e, {{e + widened, e + widened + half}, {e + 2 * widened, e + 2 * widened + half}}};
   b.ring.resize(size_t(ring_rows) * size_t(line));
   b.held.assign(size_t(ring_rows), -1);
   b.moved.resize(size_t(line));
   // Source row s moved along the row: widened by its edge pixels first, so
-  // that the loop over the row reads no sample it must clamp.
+  // that the loops over the row read no sample they must clamp.
   auto horizontal = [&](int s) -> const float* {
     float* h = b.ring.data() + size_t(s % ring_rows) * size_t(line);
     if (b.held[size_t(s % ring_rows)] == s) return h;
     b.held[size_t(s % ring_rows)] = s;
     const PIXEL_YC* in = source_row(first_row + s * row_step);
-    float* e = b.extended.data();
-    widen(samples(in), line, e + kChannels * pad);
+    if (even_chroma) {
+      split_row(in, width, pad, split);
+      const int first = pad + ax.whole;
+      if (ax.weights.empty()) {
+        std::copy_n(split.luma + first, width, h);
+      } else {
+        filter_row<1>(taps, split.luma + first + 1 - taps, ax.weights.data(), h, width);
+      }
+      for (int c = 0; c < 2; ++c) move_even(split.chroma[c], first, ax, taps, h + width + c * chroma_width, chroma_width);
+      return h;
+    }
+    widen(samples(in), kChannels * width, e + kChannels * pad);
     for (int i = 0; i < pad; ++i) {
       for (int c = 0; c < kChannels; ++c) {
         e[kChannels * i + c] = e[kChannels * pad + c];
@@ -184,7 +273,7 @@ void warp_picture(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC*
     if (ax.weights.empty()) {
       std::copy_n(from, line, h);
     } else {
-      filter_row(taps, from + kChannels * (1 - taps), ax.weights.data(), h, line);
+      filter_row<kChannels>(taps, from + kChannels * (1 - taps), ax.weights.data(), h, line);
     }
     return h;
   };
@@ -212,7 +301,11 @@ void warp_picture(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC*
       o = b.moved.data();
     }
     std::copy_n(own, x_first, out);
-    round_into(o + kChannels * x_first, kChannels * (x_end - x_first), samples(out + x_first));
+    if (even_chroma) {
+      store_pixels(o, o + width, o + width + chroma_width, x_first, x_end, out);
+    } else {
+      round_into(o + kChannels * x_first, kChannels * (x_end - x_first), samples(out + x_first));
+    }
     std::copy(own + x_end, own + width, out + x_end);
   }
 }
@@ -225,12 +318,12 @@ void warp_frame(const SourceRow& source_row, const PIXEL_YC* centre, PIXEL_YC* d
   const Axis ax = axis(-offset.x, taps);
   if (!fields) {
     warp_picture(source_row, centre, dst, g.width, g.height, 0, 1, g.src_stride, g.dst_stride, ax,
-                 axis(-offset.y, taps), taps);
+                 axis(-offset.y, taps), taps, g.even_chroma);
   } else {
     const Axis ay = axis(-offset.y / 2, taps);
     for (int parity = 0; parity < 2; ++parity) {
       warp_picture(source_row, centre, dst, g.width, (g.height - parity + 1) / 2, parity, 2, g.src_stride,
-                   g.dst_stride, ax, ay, taps);
+                   g.dst_stride, ax, ay, taps, g.even_chroma);
     }
   }
   mirror_padding(dst, g);

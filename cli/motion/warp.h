@@ -22,6 +22,11 @@ struct WarpFrame {
   int padded_height = 0;  // mirrored from the moved picture afresh
   int src_stride = 0;  // pixels from one row to the next, in src and centre
   int dst_stride = 0;  // and in dst
+  // Only the even pixels' chroma is wanted (the module's spatial pass reads
+  // no other): the odd pixels of the moved picture then repeat the chroma of
+  // the even pixel before them, and a third less is moved. Every even
+  // pixel's and every luma sample is what the full move gives.
+  bool even_chroma = false;
 };
 
 // dst(x, y) = src(x - offset.x, y - offset.y) for the three channels, or

@@ -99,23 +99,85 @@ TEST(Warp, KeepsTheNoiseAndTakesNothingFromOutsideThePicture) {
   for (int y = 2; y < h; ++y) ASSERT_EQ(dst[size_t(y) * w + 7].y, src[size_t(y - 2) * w + 7].y) << y;
 }
 
-TEST(Warp, AvxRoundingEqualsThePlainRounding) {
+TEST(Warp, AvxFormsEqualThePlainRoundingAndLayout) {
   if (!warp_avx2_usable()) GTEST_SKIP() << "this processor has no AVX2";
-  // Halves both ways, the int16 bounds and past them, -0, and random values;
-  // every length up to two vectors and a row of 1920 pixels.
+  // Halves both ways, the int16 bounds and past them, -0, and random
+  // values, in rows of 1920 pixels; every start and end that groups of
+  // eight and sixteen can meet.
+  const int w = 1920;
   std::vector<float> in = {-0.0f, 0.5f, -0.5f, 1.5f, -2.5f, 32766.5f, 32767.4f, 32767.5f, 1e9f,
                            -32767.5f, -32768.0f, -32768.5f, -1e9f, 0.49999997f, -0.49999997f};
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> value(-40000.0f, 40000.0f);
-  while (in.size() < 3 * 1920 + 7) in.push_back(value(rng));
-  for (int count : {1, 7, 15, 16, 17, 31, 33, int(in.size())}) {
+  while (in.size() < size_t(3 * w)) in.push_back(value(rng));
+  auto sample = [](float v) {
+    const float c = std::min(std::max(v, -32768.0f), 32767.0f);
+    return int16_t(int(c + std::copysign(0.5f, c)));
+  };
+  for (int count : {1, 7, 15, 16, 17, 31, 33, 3 * w}) {
     std::vector<int16_t> fast(size_t(count) + 1, 99);
     round_samples_avx2(in.data(), count, fast.data());
-    for (int i = 0; i < count; ++i) {
-      const float c = std::min(std::max(in[size_t(i)], -32768.0f), 32767.0f);
-      ASSERT_EQ(fast[size_t(i)], int16_t(int(c + std::copysign(0.5f, c)))) << in[size_t(i)] << " of " << count;
-    }
+    for (int i = 0; i < count; ++i) ASSERT_EQ(fast[size_t(i)], sample(in[size_t(i)])) << in[size_t(i)];
     EXPECT_EQ(fast[size_t(count)], 99) << "wrote past the end";
+  }
+  // Pixels from split rows: each special value lands in every channel.
+  const float* y = in.data() + 7;
+  const float* cb = in.data() + w;
+  const float* cr = cb + w / 2;
+  for (auto [first, end] : {std::pair{0, w}, {1, w}, {3, 30}, {5, 13}, {0, 7}}) {
+    std::vector<PIXEL_YC> out(size_t(w), PIXEL_YC{99, 99, 99});
+    const int done = store_pixels_avx2(y, cb, cr, first, end, out.data());
+    ASSERT_TRUE(done <= end && end - done < 8) << first << ".." << end << " left " << end - done;
+    for (int x = 0; x < w; ++x) {
+      const bool written = x >= first && x < done;
+      const PIXEL_YC want = written ? PIXEL_YC{sample(y[x]), sample(cb[x / 2]), sample(cr[x / 2])} : PIXEL_YC{99, 99, 99};
+      ASSERT_TRUE(out[size_t(x)].y == want.y && out[size_t(x)].cb == want.cb && out[size_t(x)].cr == want.cr)
+          << "pixel " << x << " of " << first << ".." << end;
+    }
+  }
+}
+
+// Whether output sample i of `size` is moved from the source, by -shift:
+// its source point, and the next sample with a fraction, lie in the picture.
+bool moved_sample(int i, double shift, int size) {
+  const int whole = int(std::floor(-shift));
+  const bool fraction = -shift - whole > 1e-6;
+  return i + whole >= 0 && i + whole + (fraction ? 1 : 0) <= size - 1;
+}
+
+TEST(Warp, EvenChromaMovesLumaAndEvenPixelsAsTheFullMove) {
+  // Odd widths and heights too, so that the last pixel of a row may have
+  // no partner; fractions, whole shifts, and fields.
+  for (auto [w, h] : {std::pair{96, 64}, {61, 37}}) {
+    const std::vector<PIXEL_YC> src = noise_frame(w, h, 5), centre = noise_frame(w, h, 6);
+    for (Translation offset : {Translation{2.4, -1.3}, {-3.0, 2.0}, {0.5, 0.0}, {-7.75, 0.25}}) {
+      for (bool fields : {false, true}) {
+        WarpFrame g{w, h, w, h, w, w};
+        std::vector<PIXEL_YC> full(src.size()), even(src.size());
+        warp_frame(src.data(), centre.data(), full.data(), g, offset, fields);
+        g.even_chroma = true;
+        warp_frame(src.data(), centre.data(), even.data(), g, offset, fields);
+        for (int y = 0; y < h; ++y) {
+          const bool row_moved = fields ? moved_sample(y / 2, offset.y / 2, (h - y % 2 + 1) / 2)
+                                        : moved_sample(y, offset.y, h);
+          for (int x = 0; x < w; ++x) {
+            const size_t i = size_t(y) * size_t(w) + size_t(x);
+            // An odd pixel moved after a moved even one repeats its chroma;
+            // one left as the centre's is the centre's in both. (An odd
+            // pixel moved after an even one left is not asked about.)
+            size_t chroma_from = i;
+            if (x % 2 == 1 && row_moved && moved_sample(x, offset.x, w)) {
+              if (!moved_sample(x - 1, offset.x, w)) continue;
+              chroma_from = i - 1;
+            }
+            ASSERT_TRUE(even[i].y == full[i].y && even[i].cb == full[chroma_from].cb &&
+                        even[i].cr == full[chroma_from].cr)
+                << "pixel " << x << "," << y << " of " << w << "x" << h << ", shift " << offset.x << ","
+                << offset.y << (fields ? ", fields" : "");
+          }
+        }
+      }
+    }
   }
 }
 
