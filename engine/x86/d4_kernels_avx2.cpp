@@ -32,16 +32,22 @@ D4_AVX2_INLINE Coefficients coefficients() {
           _mm256_set1_ps(kD4G2), _mm256_set1_ps(kD4G3)};
 }
 
-// The even and the odd samples of the sixteen at p: (p[0], p[2], .., p[14])
-// and (p[1], p[3], .., p[15]). The in-lane shuffle leaves the 64-bit halves
-// in the order 0, 2, 1, 3, which the permutation puts right.
-D4_AVX2_INLINE void deinterleave(const float* p, __m256& even, __m256& odd) {
+// The even and the odd samples of the sixteen at p, in the order the
+// in-lane shuffle leaves them: (p[0], p[2], p[8], p[10], p[4], p[6], p[12],
+// p[14]) and the odd ones likewise. Every lane of a product or sum of such
+// vectors holds what it would in order, at the same permuted place, so the
+// kernels put only their results in order (in_order): one lane-crossing
+// permutation per result instead of one per input.
+D4_AVX2_INLINE void deinterleave_in_lanes(const float* p, __m256& even, __m256& odd) {
   const __m256 a = _mm256_loadu_ps(p);
   const __m256 b = _mm256_loadu_ps(p + 8);
-  const __m256 e = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
-  const __m256 o = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
-  even = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(e), _MM_SHUFFLE(3, 1, 2, 0)));
-  odd = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(o), _MM_SHUFFLE(3, 1, 2, 0)));
+  even = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+  odd = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
+// The 64-bit quarters 0, 2, 1, 3 of v: the order of the in-lane shuffle undone.
+D4_AVX2_INLINE __m256 in_order(__m256 v) {
+  return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(v), _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
 // The four-wide form of the same: (p[0], p[2], p[4], p[6]) and the odd ones.
@@ -102,10 +108,10 @@ struct WrappedEnd {
 // Low and high outputs k0 .. k0+7 (or k0+3) from x, where x[j] = sample 2 k0 + j.
 D4_AVX2_INLINE void analysis8(const Coefficients& c, const float* x, float* low, float* high) {
   __m256 x0, x1, x2, x3;
-  deinterleave(x, x0, x1);
-  deinterleave(x + 2, x2, x3);
-  _mm256_storeu_ps(low, pairwise(c.h0, x0, c.h1, x1, c.h2, x2, c.h3, x3));
-  _mm256_storeu_ps(high, pairwise(c.g0, x0, c.g1, x1, c.g2, x2, c.g3, x3));
+  deinterleave_in_lanes(x, x0, x1);
+  deinterleave_in_lanes(x + 2, x2, x3);
+  _mm256_storeu_ps(low, in_order(pairwise(c.h0, x0, c.h1, x1, c.h2, x2, c.h3, x3)));
+  _mm256_storeu_ps(high, in_order(pairwise(c.g0, x0, c.g1, x1, c.g2, x2, c.g3, x3)));
 }
 
 D4_AVX2_INLINE void analysis4(const Coefficients& c, const float* x, float* low, float* high) {
@@ -119,9 +125,9 @@ D4_AVX2_INLINE void analysis4(const Coefficients& c, const float* x, float* low,
 // Odd low-pass outputs k0 .. k0+7 (or k0+3) from x, where x[j] = sample 2 k0 + j.
 D4_AVX2_INLINE void odd_lowpass8(const Coefficients& c, const float* x, float* dst) {
   __m256 x1, x2, x3, x4;
-  deinterleave(x + 1, x1, x2);
-  deinterleave(x + 3, x3, x4);
-  _mm256_storeu_ps(dst, pairwise(c.h0, x1, c.h1, x2, c.h2, x3, c.h3, x4));
+  deinterleave_in_lanes(x + 1, x1, x2);
+  deinterleave_in_lanes(x + 3, x3, x4);
+  _mm256_storeu_ps(dst, in_order(pairwise(c.h0, x1, c.h1, x2, c.h2, x3, c.h3, x4)));
 }
 
 D4_AVX2_INLINE void odd_lowpass4(const Coefficients& c, const float* x, float* dst) {
