@@ -100,15 +100,22 @@ D4_AVX2_INLINE __m128 sequential4(__m128 a, __m128 b, __m128 c, __m128 d) {
   return _mm_add_ps(_mm_add_ps(_mm_add_ps(a, b), c), d);
 }
 
-// The last `tail` samples of a line of n followed by its first `head`
-// samples: what the outputs at the end read, without reading past the line.
-struct WrappedEnd {
-  alignas(32) float x[32];
-  D4_AVX2_INLINE WrappedEnd(const float* src, int32_t n, int32_t tail, int32_t head) {
-    for (int32_t i = 0; i < tail; ++i) x[i] = src[n - tail + i];
-    for (int32_t i = 0; i < head; ++i) x[tail + i] = src[i];
-  }
-};
+// The samples of the last four outputs k = n/2 - 4 .. n/2 - 1 of a line of
+// n, whose reads run past its end to its start: x[j] holds sample 2k + j of
+// the four (j = 0 .. 4), taken from the line's last eight samples and its
+// first four with in-register shuffles. (Copying them to memory and loading
+// the vectors from there would make each load wait for the copy's stores.)
+D4_AVX2_INLINE void last_four(const float* src, int32_t n, __m128 x[5]) {
+  const __m128 a = _mm_loadu_ps(src + n - 8), b = _mm_loadu_ps(src + n - 4), start = _mm_loadu_ps(src);
+  // Each four samples two places further on.
+  const __m128 s = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 3, 2));
+  const __m128 t = _mm_shuffle_ps(b, start, _MM_SHUFFLE(1, 0, 3, 2));
+  x[0] = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+  x[1] = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+  x[2] = _mm_shuffle_ps(s, t, _MM_SHUFFLE(2, 0, 2, 0));
+  x[3] = _mm_shuffle_ps(s, t, _MM_SHUFFLE(3, 1, 3, 1));
+  x[4] = _mm_shuffle_ps(b, start, _MM_SHUFFLE(2, 0, 2, 0));
+}
 
 // Low and high outputs k0 .. k0+7 (or k0+3) from x, where x[j] = sample 2 k0 + j.
 D4_AVX2_INLINE void analysis8(const Coefficients& c, const float* x, float* low, float* high) {
@@ -151,15 +158,13 @@ D4_AVX2 void d4_analysis_l2_avx2(const float* src, int32_t n, float* dst) {
   // 2k + 18 <= n.
   int32_t k = 0;
   for (; 2 * k + 18 <= n; k += 8) analysis8(c, src + 2 * k, dst + k, dst + half + k);
-  // The last eight or four outputs (half is a multiple of 4) read two
-  // samples past the end.
-  const int32_t rest = half - k;
-  const WrappedEnd end(src, n, 2 * rest, 2);
-  if (rest == 8) {
-    analysis8(c, end.x, dst + k, dst + half + k);
-  } else {
-    analysis4(c, end.x, dst + k, dst + half + k);
-  }
+  // Eight or four outputs are left (half is a multiple of 4); of the last
+  // four, the last reads two samples past the end.
+  if (half - k == 8) analysis4(c, src + 2 * k, dst + k, dst + half + k);
+  __m128 x[5];
+  last_four(src, n, x);
+  _mm_storeu_ps(dst + half - 4, pairwise4(c.h0, x[0], c.h1, x[1], c.h2, x[2], c.h3, x[3]));
+  _mm_storeu_ps(dst + n - 4, pairwise4(c.g0, x[0], c.g1, x[1], c.g2, x[2], c.g3, x[3]));
 }
 
 D4_AVX2 void d4_odd_lowpass_l2_avx2(const float* src, int32_t n, float* dst) {
@@ -169,14 +174,12 @@ D4_AVX2 void d4_odd_lowpass_l2_avx2(const float* src, int32_t n, float* dst) {
   // 2k + 19 <= n.
   int32_t k = 0;
   for (; 2 * k + 19 <= n; k += 8) odd_lowpass8(c, src + 2 * k, dst + k);
-  // The last eight or four outputs read three samples past the end.
-  const int32_t rest = half - k;
-  const WrappedEnd end(src, n, 2 * rest, 3);
-  if (rest == 8) {
-    odd_lowpass8(c, end.x, dst + k);
-  } else {
-    odd_lowpass4(c, end.x, dst + k);
-  }
+  // Eight or four outputs are left; of the last four, the last reads three
+  // samples past the end.
+  if (half - k == 8) odd_lowpass4(c, src + 2 * k, dst + k);
+  __m128 x[5];
+  last_four(src, n, x);
+  _mm_storeu_ps(dst + half - 4, pairwise4(c.h0, x[1], c.h1, x[2], c.h2, x[3], c.h3, x[4]));
 }
 
 D4_AVX2 void d4_synthesis_avx2(const float* src, int32_t m, float* dst) {
