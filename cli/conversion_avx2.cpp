@@ -16,33 +16,10 @@
 
 namespace {
 
-// The shuffle that takes from input vector v (slots 8v .. 8v + 7) the
-// slots of the sources `wanted` lists, in that order: the first slot of each
-// source (occurrence 0) or the second (occurrence 1, the odd pixel of a
-// pair's chroma); -1 where vector v does not hold it.
-constexpr ShuffleBytes gather_bytes(int v, const int (&wanted)[8], int occurrence) {
-  ShuffleBytes m{};
-  for (int i = 0; i < 8; ++i) {
-    m.b[2 * i] = m.b[2 * i + 1] = -1;
-    int seen = 0;
-    for (int slot = 0; slot < 24; ++slot) {
-      if (kSlotSource[slot] != wanted[i]) continue;
-      if (seen++ == occurrence && slot / 8 == v) {
-        m.b[2 * i] = static_cast<int8_t>(2 * (slot % 8));
-        m.b[2 * i + 1] = static_cast<int8_t>(2 * (slot % 8) + 1);
-      }
-    }
-  }
-  return m;
-}
-
-constexpr int kLumaOf[8] = {0, 1, 2, 3, 4, 5, 6, 7};
-// Cb of pairs 0..3, then their Cr.
-constexpr int kChromaOf[8] = {8, 10, 12, 14, 9, 11, 13, 15};
-
-constexpr auto kGatherLuma = three([](int v) { return gather_bytes(v, kLumaOf, 0); });
-constexpr auto kGatherEven = three([](int v) { return gather_bytes(v, kChromaOf, 0); });
-constexpr auto kGatherOdd = three([](int v) { return gather_bytes(v, kChromaOf, 1); });
+// The Cb of pairs 0..3 and then their Cr, from the even pixels and from the
+// odd ones.
+constexpr auto kGatherEven = taking({1, 7, 13, 19, 2, 8, 14, 20});
+constexpr auto kGatherOdd = taking({4, 10, 16, 22, 5, 11, 17, 23});
 
 // Eight samples, `bytes` wide, zero-extended to 32 bits.
 CONVERSION_AVX2_INLINE __m256i load8(const uint8_t* p, int bytes) {
@@ -80,13 +57,6 @@ CONVERSION_AVX2_INLINE __m256i from_host8(__m128i values, const ConversionScale&
                           _mm256_set1_epi32(s.max));
 }
 
-// The eight 16-bit values the three masks pick from the three input vectors.
-CONVERSION_AVX2_INLINE __m128i pick(const __m128i part[3], const __m128i mask[3]) {
-  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(part[0], mask[0]),
-                                   _mm_shuffle_epi8(part[1], mask[1])),
-                      _mm_shuffle_epi8(part[2], mask[2]));
-}
-
 }  // namespace
 
 bool conversion_avx2_usable() { return __builtin_cpu_supports("avx2"); }
@@ -120,7 +90,7 @@ CONVERSION_AVX2_INLINE void load_group(const PIXEL_YC* in, int32_t g, __m128i pa
 CONVERSION_AVX2 void luma_from_host_avx2(const PIXEL_YC* in, int32_t groups,
                                          const ConversionScale& luma, uint8_t* y, int bytes) {
   __m128i mask[3];
-  load_masks(kGatherLuma, mask);
+  load_masks(kTakeLuma, mask);
   for (int32_t g = 0; g < groups; ++g) {
     __m128i part[3];
     load_group(in, g, part);

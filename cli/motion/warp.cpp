@@ -138,8 +138,7 @@ void split_row(const PIXEL_YC* in, int width, int pad, const SplitRow& r) {
 // with min and max instead.
 void round_into(const float* __restrict in, int count, int16_t* __restrict out) {
   static const bool vectors = warp_avx2_usable();
-  if (vectors) return round_samples_avx2(in, count, out);
-  for (int i = 0; i < count; ++i) out[i] = to_sample(in[i]);
+  for (int i = vectors ? round_samples_avx2(in, count, out) : 0; i < count; ++i) out[i] = to_sample(in[i]);
 }
 
 // Output pixels x_first .. x_end - 1 from the split rows, rounded: the
@@ -147,9 +146,14 @@ void round_into(const float* __restrict in, int count, int16_t* __restrict out) 
 // even pixel before them.
 void store_pixels(const float* y, const float* cb, const float* cr, int x_first, int x_end, PIXEL_YC* out) {
   static const bool vectors = warp_avx2_usable();
+  auto store = [&](int x) { out[x] = PIXEL_YC{to_sample(y[x]), to_sample(cb[x / 2]), to_sample(cr[x / 2])}; };
   int x = x_first;
-  if (vectors) x = store_pixels_avx2(y, cb, cr, x_first, x_end, out);
-  for (; x < x_end; ++x) out[x] = PIXEL_YC{to_sample(y[x]), to_sample(cb[x / 2]), to_sample(cr[x / 2])};
+  if (vectors) {
+    // The vectors' groups start at even pixels, whose chroma opens a pair.
+    if (x % 2 != 0 && x < x_end) store(x++);
+    x = store_pixels_avx2(y, cb, cr, x, x_end, out);
+  }
+  for (; x < x_end; ++x) store(x);
 }
 
 // One output sample's taps summed in order from zero, kept in a register

@@ -2,7 +2,7 @@
 // min and max, the half added with the value's own sign, truncated, and
 // packed. The clamp keeps every value inside the int16 range, so the
 // saturating pack changes none, and the lanes round as the plain loops'
-// to_sample does. Rows split into channels, and put together as pixels
+// to_sample does (the plain loops finish what the vectors leave). Rows split into channels, and put together as pixels
 // again, eight pixels at a time with byte shuffles.
 #include "cli/motion/warp_avx2.h"
 
@@ -10,9 +10,7 @@
 
 #include <immintrin.h>
 
-#include <algorithm>
 #include <array>
-#include <cmath>
 
 #include "cli/pixel_shuffles_avx2.h"
 
@@ -22,11 +20,6 @@
 bool warp_avx2_usable() { return __builtin_cpu_supports("avx2"); }
 
 namespace {
-
-inline int16_t to_sample(float v) {
-  const float c = std::min(std::max(v, -32768.0f), 32767.0f);
-  return int16_t(int(c + std::copysign(0.5f, c)));
-}
 
 WARP_AVX2_INLINE __m256i rounded8(const float* p) {
   const __m256 c = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(p), _mm256_set1_ps(-32768.0f)),
@@ -41,39 +34,17 @@ WARP_AVX2_INLINE __m128i rounded4(const float* p) {
   return _mm_cvttps_epi32(_mm_add_ps(c, half));
 }
 
-// The shuffle that takes from input vector v (samples 8v .. 8v + 7 of eight
-// pixels, sample 3i + c channel c of pixel i) the samples `wanted` lists,
-// lane by lane; -1 where v holds none of them.
-constexpr ShuffleBytes take_bytes(int v, const std::array<int, 8>& wanted) {
-  ShuffleBytes m{};
-  for (int lane = 0; lane < 8; ++lane) {
-    const bool here = wanted[size_t(lane)] / 8 == v;
-    const int slot = wanted[size_t(lane)] % 8;
-    m.b[2 * lane] = here ? static_cast<int8_t>(2 * slot) : -1;
-    m.b[2 * lane + 1] = here ? static_cast<int8_t>(2 * slot + 1) : -1;
-  }
-  return m;
-}
-
-constexpr std::array<ShuffleBytes, 3> taking(const std::array<int, 8>& wanted) {
-  return {take_bytes(0, wanted), take_bytes(1, wanted), take_bytes(2, wanted)};
-}
-
-constexpr auto kTakeLuma = taking({0, 3, 6, 9, 12, 15, 18, 21});
 // The even pixels' Cb, then the odd pixels'; the same for Cr.
 constexpr auto kTakeCbPhases = taking({1, 7, 13, 19, 4, 10, 16, 22});
 constexpr auto kTakeCrPhases = taking({2, 8, 14, 20, 5, 11, 17, 23});
 
 WARP_AVX2_INLINE __m256 take(const __m128i part[3], const __m128i mask[3]) {
-  const __m128i picked = _mm_or_si128(
-      _mm_or_si128(_mm_shuffle_epi8(part[0], mask[0]), _mm_shuffle_epi8(part[1], mask[1])),
-      _mm_shuffle_epi8(part[2], mask[2]));
-  return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(picked));
+  return _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(pick(part, mask)));
 }
 
 }  // namespace
 
-WARP_AVX2 void round_samples_avx2(const float* in, int count, int16_t* out) {
+WARP_AVX2 int round_samples_avx2(const float* in, int count, int16_t* out) {
   int i = 0;
   for (; i + 16 <= count; i += 16) {
     // packs interleaves the two halves 128 bits at a time; the permute puts
@@ -81,17 +52,12 @@ WARP_AVX2 void round_samples_avx2(const float* in, int count, int16_t* out) {
     const __m256i packed = _mm256_packs_epi32(rounded8(in + i), rounded8(in + i + 8));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute4x64_epi64(packed, 0xD8));
   }
-  for (; i < count; ++i) out[i] = to_sample(in[i]);
+  return i;
 }
 
 WARP_AVX2 int store_pixels_avx2(const float* y, const float* cb, const float* cr, int x_first, int x_end,
                                 PIXEL_YC* out) {
   int x = x_first;
-  // Groups start at even pixels, whose chroma opens a pair.
-  if (x % 2 != 0 && x < x_end) {
-    out[x] = PIXEL_YC{to_sample(y[x]), to_sample(cb[x / 2]), to_sample(cr[x / 2])};
-    ++x;
-  }
   __m128i luma_mask[3], chroma_mask[3];
   load_masks(kInterleaveLuma, luma_mask);
   load_masks(kInterleaveChroma, chroma_mask);
@@ -132,7 +98,7 @@ WARP_AVX2 int split_phases_avx2(const int16_t* in, int pairs, float* y, float* c
 #else
 
 bool warp_avx2_usable() { return false; }
-void round_samples_avx2(const float*, int, int16_t*) {}
+int round_samples_avx2(const float*, int, int16_t*) { return 0; }
 int store_pixels_avx2(const float*, const float*, const float*, int x_first, int, PIXEL_YC*) { return x_first; }
 int split_phases_avx2(const int16_t*, int, float*, float*, float*, float*, float*) { return 0; }
 

@@ -164,7 +164,7 @@ D4_AVX2 void d4_analysis_l2_avx2(const float* src, int32_t n, float* dst) {
   __m128 x[5];
   last_four(src, n, x);
   _mm_storeu_ps(dst + half - 4, pairwise4(c.h0, x[0], c.h1, x[1], c.h2, x[2], c.h3, x[3]));
-  _mm_storeu_ps(dst + n - 4, pairwise4(c.g0, x[0], c.g1, x[1], c.g2, x[2], c.g3, x[3]));
+  _mm_storeu_ps(dst + half + (half - 4), pairwise4(c.g0, x[0], c.g1, x[1], c.g2, x[2], c.g3, x[3]));
 }
 
 D4_AVX2 void d4_odd_lowpass_l2_avx2(const float* src, int32_t n, float* dst) {

@@ -102,8 +102,8 @@ TEST(Warp, KeepsTheNoiseAndTakesNothingFromOutsideThePicture) {
 TEST(Warp, AvxFormsEqualThePlainRoundingAndLayout) {
   if (!warp_avx2_usable()) GTEST_SKIP() << "this processor has no AVX2";
   // Halves both ways, the int16 bounds and past them, -0, and random
-  // values, in rows of 1920 pixels; every start and end that groups of
-  // eight and sixteen can meet.
+  // values, in rows of 1920 pixels; every end that groups of eight and
+  // sixteen can meet.
   const int w = 1920;
   std::vector<float> in = {-0.0f, 0.5f, -0.5f, 1.5f, -2.5f, 32766.5f, 32767.4f, 32767.5f, 1e9f,
                            -32767.5f, -32768.0f, -32768.5f, -1e9f, 0.49999997f, -0.49999997f};
@@ -116,15 +116,17 @@ TEST(Warp, AvxFormsEqualThePlainRoundingAndLayout) {
   };
   for (int count : {1, 7, 15, 16, 17, 31, 33, 3 * w}) {
     std::vector<int16_t> fast(size_t(count) + 1, 99);
-    round_samples_avx2(in.data(), count, fast.data());
-    for (int i = 0; i < count; ++i) ASSERT_EQ(fast[size_t(i)], sample(in[size_t(i)])) << in[size_t(i)];
-    EXPECT_EQ(fast[size_t(count)], 99) << "wrote past the end";
+    const int done = round_samples_avx2(in.data(), count, fast.data());
+    ASSERT_TRUE(done <= count && count - done < 16) << count << " left " << count - done;
+    for (int i = 0; i < done; ++i) ASSERT_EQ(fast[size_t(i)], sample(in[size_t(i)])) << in[size_t(i)];
+    EXPECT_EQ(fast[size_t(done)], 99) << "wrote past what it reports";
   }
   // Pixels from split rows: each special value lands in every channel.
   const float* y = in.data() + 7;
   const float* cb = in.data() + w;
   const float* cr = cb + w / 2;
-  for (auto [first, end] : {std::pair{0, w}, {1, w}, {3, 30}, {5, 13}, {0, 7}}) {
+  // (The plain loop takes an odd first pixel; the groups start even.)
+  for (auto [first, end] : {std::pair{0, w}, {2, w}, {4, 30}, {6, 13}, {0, 7}}) {
     std::vector<PIXEL_YC> out(size_t(w), PIXEL_YC{99, 99, 99});
     const int done = store_pixels_avx2(y, cb, cr, first, end, out.data());
     ASSERT_TRUE(done <= end && end - done < 8) << first << ".." << end << " left " << end - done;
